@@ -1,0 +1,419 @@
+#include "pagestore/database_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+namespace pagewright {
+
+namespace {
+
+constexpr int32_t kOldFileSystemIds[] = {1,  2,  3,  4,  5,  6,  7,  8,  13, 14, 20, 21,
+                                         34, 41, 50, 53, 54, 55, 60, 64, 74, 99, 2187};
+constexpr int32_t kSecondarySystemIds[] = {3, 4, 5, 7, 8, 13, 34, 41, 50, 54, 55, 60, 64, 74};
+
+// Offsets inside a page header read by the scans.
+constexpr int kTypeOffset = 1;
+constexpr int kObjectIdOffset = 24;
+constexpr int kPageNumberOffset = 32;
+constexpr int kFileIdOffset = 36;
+
+// Pages read per block by the sequential scans (1 MiB).
+constexpr uint64_t kScanBlockPages = 128;
+
+uint64_t ProgressStep(uint64_t pageCount) {
+  auto step = static_cast<uint64_t>(std::ceil(static_cast<double>(pageCount) / 100.0));
+  return step == 0 ? 1 : step;
+}
+
+// Visits positions first..last (inclusive) of `file`, position p lying at
+// base + p * 8192; bytes past the end of the file read as zero. Reads whole
+// blocks sequentially. `visit(position, page)` returns false to stop.
+template <typename Visit>
+void ScanPositions(const ReadOnlyFile& file, uint64_t base, uint64_t first, uint64_t last, Visit visit) {
+  std::vector<uint8_t> block(kScanBlockPages * kPageSize);
+  for (uint64_t pos = first; pos <= last;) {
+    uint64_t pages = std::min<uint64_t>(kScanBlockPages, last - pos + 1);
+    size_t want = static_cast<size_t>(pages * kPageSize);
+    size_t got = file.ReadAt(base + pos * kPageSize, std::span<uint8_t>(block.data(), want));
+    if (got < want) std::memset(block.data() + got, 0, want - got);
+    for (uint64_t i = 0; i < pages; ++i, ++pos) {
+      if (!visit(pos, ByteSpan(block.data() + i * kPageSize, kPageSize))) return;
+    }
+  }
+}
+
+}  // namespace
+
+bool IsMappedSystemObject(int32_t objectId) {
+  return std::find(std::begin(kOldFileSystemIds), std::end(kOldFileSystemIds), objectId) !=
+         std::end(kOldFileSystemIds);
+}
+
+bool IsMappedSecondarySystemObject(int32_t objectId) {
+  return std::find(std::begin(kSecondarySystemIds), std::end(kSecondarySystemIds), objectId) !=
+         std::end(kSecondarySystemIds);
+}
+
+std::string SecondaryFileFolder(const std::string& oldPath) {
+  std::string collapsed;
+  collapsed.reserve(oldPath.size());
+  for (char c : oldPath) {
+    if (c == '\\' && !collapsed.empty() && collapsed.back() == '\\') continue;
+    collapsed.push_back(c);
+  }
+  size_t cut = collapsed.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : collapsed.substr(0, cut + 1);
+}
+
+DatabaseReader::~DatabaseReader() = default;
+
+// ---------------------------------------------------------------------------
+// Open sequence
+
+std::unique_ptr<DatabaseReader> DatabaseReader::OpenDatabase(AppState& state, const std::string& oldPath,
+                                                             const std::string& newPath, NotificationSink* sink,
+                                                             const SnapshotMapLoader& snapshotLoader) {
+  std::unique_ptr<DatabaseReader> r(new DatabaseReader(state, sink));
+  r->snapshotLoader_ = snapshotLoader;
+  r->oldPath = oldPath;
+  r->newPath = newPath;
+  bool ok = true;
+
+  r->oldFile_ = ReadOnlyFile::Open(oldPath);
+  if (!r->oldFile_) {
+    SendOpenFailed(sink, open_text::kCannotOpen);
+    ok = false;
+  } else if (r->oldFile_->size() < static_cast<uint64_t>(kPageSize)) {
+    SendOpenFailed(sink, open_text::kNotValid);
+    r->oldFile_.reset();
+    ok = false;
+  } else {
+    FileGeometry g = GeometryOf(r->oldFile_->size());
+    r->recordedSize = r->oldFile_->size();
+    r->oldPageCount = g.pageCount;
+    r->oldExtentCount = g.pageCount / 8;
+    r->oldBaseOffset = g.remainder;
+    AlignmentCheck check = r->CheckAlignment(*r->oldFile_, g.pageCount, g.remainder, open_text::kCheckDone);
+    if (check.found) r->oldBaseOffset = check.baseOffset;
+    if (!r->MapOldFile()) {
+      SendOpenFailed(sink, open_text::kNotValid);
+      ok = false;
+    }
+  }
+
+  r->newFile_ = ReadOnlyFile::Open(newPath);
+  if (!r->newFile_) {
+    SendOpenFailed(sink, open_text::kNewCannotOpen);
+    ok = false;
+  } else if (r->newFile_->size() < static_cast<uint64_t>(kPageSize)) {
+    SendOpenFailed(sink, open_text::kNewNotValid);
+    r->newFile_.reset();
+    ok = false;
+  } else {
+    FileGeometry g = GeometryOf(r->newFile_->size());
+    r->recordedSize = r->newFile_->size();
+    r->newPageCount = g.pageCount;
+    r->newBaseOffset = g.remainder;
+    AlignmentCheck check = r->CheckAlignment(*r->newFile_, g.pageCount, g.remainder, open_text::kNewCheckDone);
+    if (check.found) r->newBaseOffset = check.baseOffset;
+    if (!r->MapNewFileIam()) {
+      SendOpenFailed(sink, open_text::kNewNotValid);
+      ok = false;
+    }
+  }
+
+  if (state.StopRequested()) state.stopRequested = false;
+  r->openSucceeded_ = ok;
+  return r;
+}
+
+// Looks for a page carrying its own position, first in the file's natural
+// alignment (pages after the remainder), then from offset 0. The result says
+// in which alignment a page was found, so the caller reads the file in the
+// alignment its pages actually have.
+AlignmentCheck DatabaseReader::CheckAlignment(const ReadOnlyFile& file, uint64_t pageCount, uint64_t remainder,
+                                              const char* doneText) {
+  const uint64_t n = pageCount;
+  const uint64_t start = n > 8 ? 8 : n / 4;
+  const uint64_t step = ProgressStep(n);
+  SendStatusText(sink_, open_text::kChecking);
+  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
+  SendProgressPos(sink_, 0);
+
+  AlignmentCheck result;
+  auto pass = [&](uint64_t base, bool honourStop) {
+    bool found = false;
+    ScanPositions(file, base, start, n, [&](uint64_t k, ByteSpan page) {
+      if (honourStop && state_.StopRequested()) return false;
+      if (static_cast<int64_t>(I32At(page, kPageNumberOffset)) == static_cast<int64_t>(k)) {
+        found = true;
+        return false;
+      }
+      if (k % step == 0) SendProgressPos(sink_, static_cast<int64_t>(k));
+      return true;
+    });
+    return found;
+  };
+  if (pass(remainder, true)) {
+    result = {true, remainder};
+  } else if (remainder != 0 && pass(0, false)) {
+    result = {true, 0};
+  }
+  SendProgressPos(sink_, static_cast<int64_t>(n));
+  SendStatusText(sink_, doneText);
+  return result;
+}
+
+bool DatabaseReader::MapOldFile() {
+  objectPageMap.clear();
+  dataPageMap.clear();
+  scanCounts = {};
+  if (state_.snapshotMode) {
+    iamPageMap.clear();
+    bool loaded = snapshotLoader_ && snapshotLoader_(*this);
+    if (!loaded || objectPageMap.empty()) return false;
+    SendStatusText(sink_, open_text::kSnapshotLoaded);
+    return true;
+  }
+  const uint64_t n = oldPageCount;
+  const uint64_t step = ProgressStep(n);
+  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
+  SendProgressPos(sink_, 0);
+  SendStatusText(sink_, open_text::kMapping);
+  oldFile_->AdviseSequential();
+  ScanPositions(*oldFile_, oldBaseOffset, 0, n, [&](uint64_t i, ByteSpan page) {
+    if (state_.StopRequested()) return false;
+    ++scanCounts.pagesRead;
+    uint8_t type = U8At(page, kTypeOffset);
+    int32_t objectId = I32At(page, kObjectIdOffset);
+    uint16_t fileId = U16At(page, kFileIdOffset);
+    PageListEntry entry{fileId, static_cast<uint32_t>(i), type};
+    if (IsMappedSystemObject(objectId)) {
+      objectPageMap[objectId].push_back(entry);
+      ++scanCounts.systemPages;
+    }
+    if (objectId > 0 && type == kDataPage) {
+      dataPageMap[objectId].push_back(entry);
+      ++scanCounts.dataPages;
+    } else if (objectId > 0 && type == kIamPage) {
+      iamPageMap[objectId].push_back(entry);
+      ++scanCounts.iamPages;
+    }
+    if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
+    return true;
+  });
+  SendProgressPos(sink_, static_cast<int64_t>(n));
+  SendStatusText(sink_, open_text::kMappingDone);
+  return scanCounts.systemPages > 0;
+}
+
+bool DatabaseReader::MapNewFileIam() {
+  const uint64_t n = newPageCount;
+  const uint64_t step = ProgressStep(n);
+  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
+  SendProgressPos(sink_, 0);
+  SendStatusText(sink_, open_text::kMapping);
+  newFile_->AdviseSequential();
+  ScanPositions(*newFile_, newBaseOffset, 0, n, [&](uint64_t i, ByteSpan page) {
+    if (state_.StopRequested()) return false;
+    uint8_t type = U8At(page, kTypeOffset);
+    int32_t objectId = I32At(page, kObjectIdOffset);
+    if (objectId > 0 && type == kIamPage) {
+      iamPageMap[objectId].push_back(PageListEntry{U16At(page, kFileIdOffset), static_cast<uint32_t>(i), type});
+    }
+    if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
+    return true;
+  });
+  SendProgressPos(sink_, static_cast<int64_t>(n));
+  SendStatusText(sink_, open_text::kMappingDone);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Secondary files
+
+void DatabaseReader::MapSecondaryFile(const ReadOnlyFile& file, DatabaseFileRow& row, bool useRowFileId) {
+  const auto n = static_cast<uint64_t>(row.pageCount);
+  const uint64_t step = ProgressStep(n);
+  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
+  SendProgressPos(sink_, 0);
+  ScanPositions(file, static_cast<uint64_t>(row.baseOffset), 0, n, [&](uint64_t i, ByteSpan page) {
+    if (state_.StopRequested()) return false;
+    uint8_t type = U8At(page, kTypeOffset);
+    int32_t objectId = I32At(page, kObjectIdOffset);
+    uint16_t headerFileId = U16At(page, kFileIdOffset);
+    uint16_t fileId = useRowFileId ? static_cast<uint16_t>(row.fileId) : headerFileId;
+    PageListEntry entry{fileId, static_cast<uint32_t>(i), type};
+    if (IsMappedSecondarySystemObject(objectId)) objectPageMap[objectId].push_back(entry);
+    if (objectId > 0 && type == kDataPage) {
+      dataPageMap[objectId].push_back(entry);
+      if (!useRowFileId && row.fileId == 0 && headerFileId > 1) row.fileId = headerFileId;
+    }
+    if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
+    return true;
+  });
+  SendProgressPos(sink_, static_cast<int64_t>(n));
+}
+
+namespace {
+bool HasNdfExtension(const std::filesystem::path& p) {
+  std::string ext = p.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext == ".ndf";
+}
+
+// The file name after the last separator of a path as SQL Server stored it.
+std::string StoredFileName(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+}  // namespace
+
+void DatabaseReader::ResolveSecondaryFiles(std::vector<DatabaseFileRow>& files) {
+  const std::string folder = SecondaryFileFolder(oldPath);
+  if (files.empty()) {
+    std::vector<std::filesystem::path> matches;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+      if (!it->is_directory(ec) && HasNdfExtension(it->path())) matches.push_back(it->path());
+    }
+    std::sort(matches.begin(), matches.end());
+    for (const auto& match : matches) {
+      if (state_.StopRequested()) break;
+      DatabaseFileRow row;
+      row.physicalName = match.string();
+      auto file = ReadOnlyFile::Open(row.physicalName);
+      if (!file) continue;
+      FileGeometry g = GeometryOf(file->size());
+      row.fileSize = static_cast<int64_t>(file->size());
+      row.pageCount = static_cast<int64_t>(g.pageCount);
+      row.baseOffset = static_cast<int32_t>(g.remainder);
+      AlignmentCheck check = CheckAlignment(*file, g.pageCount, g.remainder, open_text::kCheckDone);
+      if (check.found) row.baseOffset = static_cast<int32_t>(check.baseOffset);
+      MapSecondaryFile(*file, row, false);
+      if (row.fileId > 1) {
+        files.push_back(row);
+        secondaryFileMap[row.fileId] = row;
+      }
+    }
+    return;
+  }
+
+  for (auto& row : files) {
+    if (row.fileId <= 1) continue;
+    std::string name = StoredFileName(row.physicalName);
+    size_t dot = name.find_last_of('.');
+    std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    row.physicalName = folder + (stem.empty() ? name : stem + ".ndf");
+  }
+  for (auto& row : files) {
+    if (state_.StopRequested()) break;
+    if (row.fileId <= 1) continue;
+    auto file = ReadOnlyFile::Open(row.physicalName);
+    if (!file) continue;
+    FileGeometry g = GeometryOf(file->size());
+    row.fileSize = static_cast<int64_t>(file->size());
+    row.pageCount = static_cast<int64_t>(g.pageCount);
+    row.baseOffset = static_cast<int32_t>(g.remainder);
+    secondaryFileMap[row.fileId] = row;
+    MapSecondaryFile(*file, row, true);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Page reads
+
+uint64_t DatabaseReader::PageCountOf(int16_t fileId) const {
+  if (fileId == 0 || fileId == 1) return oldPageCount;
+  auto it = secondaryFileMap.find(fileId);
+  return it == secondaryFileMap.end() ? 0 : static_cast<uint64_t>(it->second.pageCount);
+}
+
+std::optional<DatabaseReader::FileView> DatabaseReader::ViewFor(int16_t fileId, Source source) const {
+  if (fileId < 1) return std::nullopt;
+  if (fileId == 1) {
+    bool old = source == Source::kOldFile || state_.pageSource == 1;
+    if (old) {
+      if (!oldFile_) return std::nullopt;
+      return FileView{oldFile_.get(), oldPageCount, oldBaseOffset, oldFile_->size()};
+    }
+    if (!newFile_) return std::nullopt;
+    return FileView{newFile_.get(), newPageCount, newBaseOffset, newFile_->size()};
+  }
+  auto row = secondaryFileMap.find(fileId);
+  if (row == secondaryFileMap.end() || row->second.physicalName.empty()) return std::nullopt;
+  std::lock_guard lock(secondaryMutex_);
+  auto& open = secondaryFiles_[fileId];
+  if (!open) open = ReadOnlyFile::Open(row->second.physicalName);
+  if (!open) return std::nullopt;
+  return FileView{open.get(), static_cast<uint64_t>(row->second.pageCount),
+                  static_cast<uint64_t>(row->second.baseOffset), open->size()};
+}
+
+bool DatabaseReader::ReadInto(PageId id, Source source, int32_t smallestPage, std::span<uint8_t> out) const {
+  if (id.page < smallestPage) return false;
+  auto view = ViewFor(id.fileId, source);
+  if (!view) return false;
+  auto page = static_cast<uint64_t>(id.page);
+  if (page > view->pageCount) return false;
+  uint64_t offset = page * kPageSize + view->baseOffset;
+  if (offset > view->size) return false;
+  std::fill(out.begin(), out.end(), 0);
+  view->file->ReadAt(offset, out.first(std::min<size_t>(out.size(), kPageSize)));
+  return true;
+}
+
+std::optional<std::vector<uint8_t>> DatabaseReader::ReadPageBytes(PageId id, Source source, int32_t smallestPage,
+                                                                  size_t bufferSize) const {
+  std::vector<uint8_t> buffer(bufferSize, 0);
+  if (!ReadInto(id, source, smallestPage, buffer)) return std::nullopt;
+  return buffer;
+}
+
+std::optional<std::vector<uint8_t>> DatabaseReader::ReadRawPage(PageId id) const {
+  return ReadPageBytes(id, Source::kByPageSource, 1, kPageSize + 1);
+}
+
+std::optional<CPage_Header> DatabaseReader::ReadPageHeader(PageId id) const {
+  auto bytes = ReadRawPage(id);
+  if (!bytes) return std::nullopt;
+  return DecodeAndRepairHeader(std::span<uint8_t>(bytes->data(), kPageSize));
+}
+
+std::optional<CPage_Header> DatabaseReader::ReadPageHeaderFromSource(PageId id) const {
+  auto bytes = ReadPageBytes(id, Source::kByPageSource, 1, kPageSize);
+  if (!bytes) return std::nullopt;
+  return DecodeAndRepairHeader(std::span<uint8_t>(bytes->data(), kPageSize));
+}
+
+std::unique_ptr<CDataPage> DatabaseReader::ReadDataPage(PageId id) {
+  auto bytes = ReadPageBytes(id, Source::kByPageSource, 1, kPageSize);
+  if (!bytes) return nullptr;
+  return std::make_unique<CDataPage>(std::move(*bytes), this);
+}
+
+std::unique_ptr<CDataPage> DatabaseReader::ReadCatalogPage(PageId id) {
+  auto bytes = ReadPageBytes(id, Source::kOldFile, 0, kPageSize);
+  if (!bytes) return nullptr;
+  return std::make_unique<CDataPage>(std::move(*bytes), this);
+}
+
+std::unique_ptr<TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
+  PageId at = id;
+  if (auto header = ReadPageHeader(id); header && header->thisPage.page != id.page) {
+    int64_t shifted = 2 * static_cast<int64_t>(id.page) - header->thisPage.page;
+    if (shifted >= 1 && shifted <= INT32_MAX) {
+      PageId candidate{id.fileId, static_cast<int32_t>(shifted)};
+      auto there = ReadPageHeader(candidate);
+      if (there && there->thisPage.page == id.page) at = candidate;
+    }
+  }
+  auto bytes = ReadRawPage(at);
+  if (!bytes) return nullptr;
+  return std::make_unique<TextMixPage>(std::move(*bytes), this);
+}
+
+}  // namespace pagewright

@@ -1,0 +1,153 @@
+#include "pagestore/text_codec.h"
+
+#include <unicode/ucnv.h>
+
+#include <map>
+#include <memory>
+
+namespace pagewright {
+
+namespace {
+
+struct ConverterCloser {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+// ICU converters are not thread-safe; each thread keeps its own, opened on
+// first use. A null entry remembers a code page ICU does not know.
+UConverter* ConverterFor(int32_t codePage) {
+  thread_local std::map<int32_t, ConverterPtr> converters;
+  auto it = converters.find(codePage);
+  if (it != converters.end()) return it->second.get();
+  std::string name = "windows-" + std::to_string(codePage);
+  UErrorCode status = U_ZERO_ERROR;
+  UConverter* c = ucnv_open(name.c_str(), &status);
+  if (U_FAILURE(status)) {
+    if (c) ucnv_close(c);
+    c = nullptr;
+  }
+  converters.emplace(codePage, ConverterPtr(c));
+  return c;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+bool IsCodePageSupported(int32_t codePage) { return codePage > 0 && ConverterFor(codePage) != nullptr; }
+
+std::string CodePageToUtf8(ByteSpan bytes, int32_t codePage) {
+  size_t n = 0;
+  bool ascii = true;
+  while (n < bytes.size() && bytes[n] != 0) {
+    ascii = ascii && bytes[n] < 0x80;
+    ++n;
+  }
+  if (ascii) return std::string(reinterpret_cast<const char*>(bytes.data()), n);
+  UConverter* c = codePage > 0 ? ConverterFor(codePage) : nullptr;
+  if (c == nullptr) c = ConverterFor(kSystemAnsiCodePage);
+  std::string out;
+  if (c == nullptr) {  // no ICU data at all: keep Latin-1 meaning
+    for (size_t i = 0; i < n; ++i) AppendUtf8(out, bytes[i]);
+    return out;
+  }
+  ucnv_reset(c);
+  std::u16string units(n * 2 + 2, u'\0');
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t len = ucnv_toUChars(c, reinterpret_cast<UChar*>(units.data()), static_cast<int32_t>(units.size()),
+                              reinterpret_cast<const char*>(bytes.data()), static_cast<int32_t>(n), &status);
+  if (U_FAILURE(status)) {
+    for (size_t i = 0; i < n; ++i) AppendUtf8(out, bytes[i] < 0x80 ? bytes[i] : 0xFFFD);
+    return out;
+  }
+  units.resize(static_cast<size_t>(len));
+  return Utf16LeToUtf8(ByteSpan(reinterpret_cast<const uint8_t*>(units.data()), units.size() * 2));
+}
+
+namespace {
+std::string DecodeUtf16(ByteSpan bytes, bool stopAtNul) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  size_t units = bytes.size() / 2;
+  for (size_t i = 0; i < units; ++i) {
+    uint32_t u = static_cast<uint32_t>(bytes[2 * i]) | (static_cast<uint32_t>(bytes[2 * i + 1]) << 8);
+    if (u == 0 && stopAtNul) break;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+      uint32_t v = static_cast<uint32_t>(bytes[2 * i + 2]) | (static_cast<uint32_t>(bytes[2 * i + 3]) << 8);
+      if (v >= 0xDC00 && v <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    AppendUtf8(out, u);  // lone surrogates become U+FFFD
+  }
+  return out;
+}
+}  // namespace
+
+std::string Utf16LeToUtf8(ByteSpan bytes) { return DecodeUtf16(bytes, false); }
+std::string Utf16LeToUtf8UntilNul(ByteSpan bytes) { return DecodeUtf16(bytes, true); }
+
+std::u16string Utf8ToUtf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    auto b = static_cast<uint8_t>(s[i]);
+    uint32_t cp = 0xFFFD;
+    size_t len = 1;
+    if (b < 0x80) {
+      cp = b;
+    } else if ((b & 0xE0) == 0xC0) {
+      len = 2;
+    } else if ((b & 0xF0) == 0xE0) {
+      len = 3;
+    } else if ((b & 0xF8) == 0xF0) {
+      len = 4;
+    }
+    if (len > 1) {
+      bool ok = i + len <= s.size();
+      uint32_t v = b & (0x7F >> len);
+      for (size_t k = 1; ok && k < len; ++k) {
+        auto c = static_cast<uint8_t>(s[i + k]);
+        if ((c & 0xC0) != 0x80) ok = false;
+        v = (v << 6) | (c & 0x3F);
+      }
+      if (ok) {
+        cp = v;
+      } else {
+        len = 1;
+      }
+    }
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp > 0x10FFFF ? 0xFFFD : cp));
+    }
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace pagewright

@@ -1,0 +1,42 @@
+// Text conversion: database bytes to the UTF-8 text used inside the system.
+//
+// 8-bit character data is stored in the Windows code page of its collation
+// (1252, 1250, 932, 936, ...); ICU converts it. UTF-16LE data (nchar,
+// nvarchar, ntext, names in system tables) is decoded here, surrogate pairs
+// joined and unpaired surrogates replaced by U+FFFD.
+#ifndef PAGEWRIGHT_PAGESTORE_TEXT_CODEC_H_
+#define PAGEWRIGHT_PAGESTORE_TEXT_CODEC_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "pagestore/bytes.h"
+
+namespace pagewright {
+
+// The code page used where Windows would use the system ANSI code page.
+constexpr int32_t kSystemAnsiCodePage = 1252;
+
+// True when `codePage` names a Windows code page this build can convert.
+bool IsCodePageSupported(int32_t codePage);
+
+// 8-bit text up to its first zero byte (or the end), converted from the
+// Windows code page; an unsupported code page converts as the system ANSI
+// code page.
+std::string CodePageToUtf8(ByteSpan bytes, int32_t codePage);
+
+// UTF-16LE code units to UTF-8. A trailing odd byte is ignored.
+std::string Utf16LeToUtf8(ByteSpan bytes);
+// The same, stopping before the first zero code unit.
+std::string Utf16LeToUtf8UntilNul(ByteSpan bytes);
+
+// UTF-8 to UTF-16 code units (invalid sequences become U+FFFD).
+std::u16string Utf8ToUtf16(std::string_view text);
+
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, uint32_t codePoint);
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_PAGESTORE_TEXT_CODEC_H_

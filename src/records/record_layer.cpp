@@ -1,0 +1,2 @@
+// Record layer translation unit anchor; the record parse lives beside it.
+namespace pagewright {}
