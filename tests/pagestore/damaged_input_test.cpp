@@ -1,0 +1,71 @@
+// Damaged and hostile files open without crash, hang or out-of-bounds read;
+// the sanitizer build runs these.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "pagestore/boot_page.h"
+#include "pagestore/collation_table.h"
+#include "pagestore/database_reader.h"
+#include "support/builder/database_builder.h"
+#include "support/corpus.h"
+#include "support/damage.h"
+#include "support/recording_sink.h"
+
+namespace pagewright {
+namespace {
+
+const std::set<std::string> kOpenTexts = {open_text::kCannotOpen, open_text::kNotValid, open_text::kNewCannotOpen,
+                                          open_text::kNewNotValid};
+
+// Opens the file, reads its boot page and every mapped page through each
+// typed reader; returns whether the open succeeded.
+bool Exercise(const std::string& path, testing::RecordingSink& sink) {
+  AppState state;
+  LoadCollationTable(state, testing::BinaryDir());
+  auto reader = DatabaseReader::OpenDatabase(state, path, path, &sink);
+  for (const auto& text : sink.Texts(NotificationId::kOpenFailed)) EXPECT_TRUE(kOpenTexts.count(text)) << text;
+  ReadBootPage(*reader);
+  for (const PageMap* map : {&reader->objectPageMap, &reader->dataPageMap, &reader->iamPageMap}) {
+    for (const auto& [id, list] : *map) {
+      for (const auto& e : list) {
+        reader->ReadCatalogPage(e.id());
+        reader->ReadDataPage(e.id());
+        reader->ReadTextMixPage(e.id());
+      }
+    }
+  }
+  state.pageSource = 2;
+  for (int32_t p = -1; p < static_cast<int32_t>(reader->newPageCount) + 2; ++p) reader->ReadTextMixPage({1, p});
+  return reader->openSucceeded();
+}
+
+TEST(DamagedInput, RandomAndZeroFilesFailCleanly) {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{8191}, size_t{8192}, size_t{8192 * 3 + 17}, size_t{8192 * 40}}) {
+    build::TempFile random(testing::RandomBytes(size, static_cast<uint32_t>(size)));
+    testing::RecordingSink sink;
+    Exercise(random.str(), sink);
+    build::TempFile zero(std::vector<uint8_t>(size, 0));
+    testing::RecordingSink zeroSink;
+    EXPECT_FALSE(Exercise(zero.str(), zeroSink)) << "a zero-filled file holds no system pages";
+  }
+}
+
+TEST(DamagedInput, CorpusFilesWithDamageStillOpen) {
+  PAGEWRIGHT_REQUIRE_CORPUS();
+  uint32_t seed = 1;
+  for (const auto& f : testing::CorpusFiles()) {
+    auto original = build::ReadFileBytes(f.path);
+    for (const auto& copy : testing::DamagedVariants(original, seed++)) {
+      SCOPED_TRACE(f.file + ": " + copy.label);
+      build::TempFile file(copy.bytes);
+      testing::RecordingSink sink;
+      bool ok = Exercise(file.str(), sink);
+      if (copy.label.rfind("truncated at 8191", 0) == 0) EXPECT_FALSE(ok);
+      if (copy.label == "777 bytes prepended") EXPECT_TRUE(ok) << "the remainder alignment is found";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pagewright
