@@ -18,6 +18,7 @@ constexpr int kTypeOffset = 1;
 constexpr int kObjectIdOffset = 24;
 constexpr int kPageNumberOffset = 32;
 constexpr int kFileIdOffset = 36;
+constexpr uint16_t kPrimaryFileId = 1;
 
 // Pages read per block by the sequential scans (1 MiB).
 constexpr uint64_t kScanBlockPages = 128;
@@ -188,8 +189,9 @@ bool DatabaseReader::MapOldFile() {
     ++scanCounts.pagesRead;
     uint8_t type = U8At(page, kTypeOffset);
     int32_t objectId = I32At(page, kObjectIdOffset);
-    uint16_t fileId = U16At(page, kFileIdOffset);
-    PageListEntry entry{fileId, static_cast<uint32_t>(i), type};
+    // The page lies at position i of the primary file: it is page (1, i),
+    // whatever file id a damaged or stray header claims.
+    PageListEntry entry{kPrimaryFileId, static_cast<uint32_t>(i), type};
     if (IsMappedSystemObject(objectId)) {
       objectPageMap[objectId].push_back(entry);
       ++scanCounts.systemPages;
@@ -221,7 +223,7 @@ bool DatabaseReader::MapNewFileIam() {
     uint8_t type = U8At(page, kTypeOffset);
     int32_t objectId = I32At(page, kObjectIdOffset);
     if (objectId > 0 && type == kIamPage) {
-      iamPageMap[objectId].push_back(PageListEntry{U16At(page, kFileIdOffset), static_cast<uint32_t>(i), type});
+      iamPageMap[objectId].push_back(PageListEntry{kPrimaryFileId, static_cast<uint32_t>(i), type});
     }
     if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
     return true;
@@ -236,6 +238,14 @@ bool DatabaseReader::MapNewFileIam() {
 
 void DatabaseReader::MapSecondaryFile(const ReadOnlyFile& file, DatabaseFileRow& row, bool useRowFileId) {
   const auto n = static_cast<uint64_t>(row.pageCount);
+  // Entries added by this scan, so that a file id learnt on the way can be
+  // given to all of them.
+  struct Added {
+    PageMap* map;
+    int32_t objectId;
+    size_t index;
+  };
+  std::vector<Added> added;
   const uint64_t step = ProgressStep(n);
   SendProgressRange(sink_, 0, static_cast<int64_t>(n));
   SendProgressPos(sink_, 0);
@@ -246,15 +256,26 @@ void DatabaseReader::MapSecondaryFile(const ReadOnlyFile& file, DatabaseFileRow&
     uint16_t headerFileId = U16At(page, kFileIdOffset);
     uint16_t fileId = useRowFileId ? static_cast<uint16_t>(row.fileId) : headerFileId;
     PageListEntry entry{fileId, static_cast<uint32_t>(i), type};
-    if (IsMappedSecondarySystemObject(objectId)) objectPageMap[objectId].push_back(entry);
+    if (IsMappedSecondarySystemObject(objectId)) {
+      auto& list = objectPageMap[objectId];
+      list.push_back(entry);
+      if (!useRowFileId) added.push_back({&objectPageMap, objectId, list.size() - 1});
+    }
     if (objectId > 0 && type == kDataPage) {
-      dataPageMap[objectId].push_back(entry);
+      auto& list = dataPageMap[objectId];
+      list.push_back(entry);
+      if (!useRowFileId) added.push_back({&dataPageMap, objectId, list.size() - 1});
       if (!useRowFileId && row.fileId == 0 && headerFileId > 1) row.fileId = headerFileId;
     }
     if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
     return true;
   });
   SendProgressPos(sink_, static_cast<int64_t>(n));
+  // Every page of a secondary file is addressed by the file id the file
+  // turned out to have.
+  if (row.fileId > 1) {
+    for (const auto& a : added) (*a.map)[a.objectId][a.index].fileId = static_cast<uint16_t>(row.fileId);
+  }
 }
 
 namespace {

@@ -61,8 +61,12 @@ TEST(DamagedInput, CorpusFilesWithDamageStillOpen) {
       build::TempFile file(copy.bytes);
       testing::RecordingSink sink;
       bool ok = Exercise(file.str(), sink);
-      if (copy.label.rfind("truncated at 8191", 0) == 0) EXPECT_FALSE(ok);
-      if (copy.label == "777 bytes prepended") EXPECT_TRUE(ok) << "the remainder alignment is found";
+      if (copy.label.rfind("truncated at 8191", 0) == 0) {
+        EXPECT_FALSE(ok);
+      }
+      if (copy.label == "777 bytes prepended") {
+        EXPECT_TRUE(ok) << "the remainder alignment is found";
+      }
     }
   }
 }

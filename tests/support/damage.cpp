@@ -61,8 +61,8 @@ std::vector<DamagedCopy> DamagedVariants(const std::vector<uint8_t>& original, u
     out.push_back({"pages shuffled", std::move(s)});
   }
   {
-    std::vector<uint8_t> prefixed(777, 0xAB);
-    prefixed.insert(prefixed.end(), original.begin(), original.end());
+    std::vector<uint8_t> prefixed(777 + original.size(), 0xAB);
+    std::copy(original.begin(), original.end(), prefixed.begin() + 777);
     out.push_back({"777 bytes prepended", std::move(prefixed)});
   }
   return out;

@@ -1,0 +1,330 @@
+#include "records/compression.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "pagestore/text_codec.h"
+#include "records/column_descriptor.h"
+#include "records/scsu.h"
+#include "records/value_format.h"
+
+namespace pagewright {
+
+namespace {
+
+constexpr uint8_t kHasAnchor = 0x02;
+constexpr uint8_t kHasDictionary = 0x04;
+constexpr int kDictionaryBound = 4096;
+
+const std::vector<ColumnDescriptor>* DecodeColumns(const AppState& state) {
+  return state.currentDecodeContext ? &state.currentDecodeContext->columns : nullptr;
+}
+
+bool IsNumeric(int32_t typeIndex) {
+  switch (typeIndex) {
+    case kTypeBigint:
+    case kTypeDatetime:
+    case kTypeInt:
+    case kTypeSmallint:
+    case kTypeMoney:
+    case kTypeSmallmoney: return true;
+    default: return false;
+  }
+}
+
+bool IsUnicode(int32_t typeIndex) { return typeIndex == kTypeNchar || typeIndex == kTypeNvarchar; }
+
+// UTF-16LE bytes of an SCSU-compressed value.
+std::vector<uint8_t> ScsuToUtf16(ByteSpan stored) {
+  std::u16string units = Utf8ToUtf16(DecodeScsu(stored));
+  std::vector<uint8_t> out(units.size() * 2);
+  for (size_t i = 0; i < units.size(); ++i) {
+    out[2 * i] = static_cast<uint8_t>(units[i] & 0xFF);
+    out[2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
+  }
+  return out;
+}
+
+void FillAnchorValues(PrimaryRecordPage& page, const AppState& state) {
+  auto& info = page.compression;
+  const auto* columns = DecodeColumns(state);
+  if (columns == nullptr || !info.anchorRecord) return;
+  const auto& anchor = static_cast<const CPrimaryRecord&>(*info.anchorRecord);
+  ByteSpan shortData = anchor.FixedData();
+  size_t cursor = 0;
+  size_t longIndex = 0;
+  const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(anchor.columnCount, 0)), columns->size(),
+                                 anchor.descriptorCodes.size()});
+  for (size_t b = 0; b < count && !state.StopRequested(); ++b) {
+    int code = anchor.descriptorCodes[b];
+    CompressedValue value;  // length 0: no anchor value for this column
+    if (code == 0) {
+      value.length = -2;
+    } else if (code == 1) {
+      value.length = -1;
+    } else if (code >= 2 && code <= 9) {
+      size_t n = static_cast<size_t>(code - 1);
+      if (cursor + n <= shortData.size()) {
+        value.bytes.assign(shortData.begin() + static_cast<long>(cursor), shortData.begin() + static_cast<long>(cursor + n));
+        value.length = static_cast<int32_t>(n);
+      }
+      cursor += n;
+    } else if (code == 10 && longIndex < anchor.values.size()) {
+      ByteSpan bytes = anchor.Bytes(anchor.values[longIndex++]);
+      value.bytes.assign(bytes.begin(), bytes.end());
+      value.length = static_cast<int32_t>(bytes.size());
+    }
+    info.anchorValues.push_back(std::move(value));
+  }
+}
+
+}  // namespace
+
+void DecodeCompressedInteger(ByteSpan stored, uint8_t* out, int width) {
+  uint8_t little[8];
+  size_t n = std::min<size_t>(stored.size(), 8);
+  bool negative = n > 0 && (stored[0] & 0x80) == 0;
+  std::memset(little, negative ? 0xFF : 0x00, sizeof little);
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t b = stored[i];
+    if (i == 0) b ^= 0x80;
+    little[n - 1 - i] = b;
+  }
+  std::memcpy(out, little, static_cast<size_t>(std::clamp(width, 0, 8)));
+}
+
+void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state) {
+  if ((page.header.typeFlagBits & kTypeFlagCompressed) == 0) return;
+  auto& info = page.compression;
+  ByteSpan p = page.page();
+  info.header.assign(p.begin() + kCompressionInfoOffset, p.begin() + kCompressionInfoOffset + 7);
+  const uint8_t h = p[kCompressionInfoOffset];
+  const int d = U16At(p, 99);
+  const int a = U16At(p, 101);
+  if (a == 0) return;
+  info.hasAnchor = (h & kHasAnchor) != 0;
+  info.hasDictionary = (h & kHasDictionary) != 0;
+  if (!info.hasAnchor) return;
+  RecordContext ctx{page, state, 0};
+  if (info.hasDictionary) {
+    info.anchorRecord = ParseAnchorRecord(ctx, 103, a);
+    if (!info.anchorRecord->invalid && d > 0 && d < a && a < kDictionaryBound &&
+        kCompressionInfoOffset + d < kDictionaryBound) {
+      const int start = kCompressionInfoOffset + d;
+      const int count = U16At(p, start);
+      std::vector<int> ends;
+      for (int k = 0; k < count; ++k) {
+        int end = U16At(p, start + 2 + 2 * k);
+        if (end > kDictionaryBound) break;
+        ends.push_back(end);
+      }
+      int data = start + 2 + 2 * count;
+      int e = 2 * count + 2;
+      for (int end : ends) {
+        int length = end - e;
+        CompressedValue entry;  // an unreadable entry keeps its place, empty
+        if (length > 0 && length < a && data < kDictionaryBound && data + length <= kPageSize) {
+          entry.bytes.assign(p.begin() + data, p.begin() + data + length);
+          entry.length = length;
+          data += length;
+        }
+        info.dictionary.push_back(std::move(entry));
+        e += std::max(length, 0);
+      }
+    }
+  } else if (!state.legacyCatalogMode) {
+    info.anchorRecord = ParseAnchorRecord(ctx, 101, a);
+  }
+  if (info.anchorRecord && !info.anchorRecord->invalid && !state.legacyCatalogMode) FillAnchorValues(page, state);
+}
+
+namespace {
+
+// Writes the columns of one compressed record into a growing buffer.
+class Rebuild {
+ public:
+  Rebuild(CPrimaryRecord& record, const PrimaryRecordPage& page, const std::vector<ColumnDescriptor>& columns,
+          const AppState& state)
+      : r_(record), page_(page), columns_(columns), state_(state) {}
+
+  void Run();
+
+ private:
+  struct Column {
+    int32_t width = 0;  // W: the value length of the column's type layout
+    int32_t type = 0;
+    int32_t declared = 0;
+    const CompressedValue* anchor = nullptr;
+  };
+  Column Describe(size_t i) const;
+  // Makes room for `length` bytes at w; false when the record would grow
+  // past its bound.
+  bool Reserve(int64_t length) {
+    if (w_ < 0 || w_ + length > kMaxRebuiltFixedData) return false;
+    if (static_cast<int64_t>(buffer_.size()) < w_ + length) buffer_.resize(static_cast<size_t>(w_ + length), 0);
+    return true;
+  }
+  void Write(ByteSpan bytes, int64_t room) {
+    size_t n = std::min<size_t>(bytes.size(), static_cast<size_t>(std::max<int64_t>(room, 0)));
+    if (n > 0) std::memcpy(buffer_.data() + w_, bytes.data(), n);
+  }
+  bool Advance(int64_t by) {
+    if (by < 0) by = 0;
+    if (!Reserve(by)) return false;
+    w_ += by;
+    return true;
+  }
+  // Width after the declared cut.
+  static int32_t Cut(const Column& c) { return c.declared > 0 && c.declared < c.width ? c.declared : c.width; }
+  bool ShortValue(size_t i, const Column& c, ByteSpan v);
+  void LongValue(const Column& c, size_t& k);
+  bool Whole(size_t i, const Column& c, ByteSpan value);
+
+  CPrimaryRecord& r_;
+  const PrimaryRecordPage& page_;
+  const std::vector<ColumnDescriptor>& columns_;
+  const AppState& state_;
+  std::vector<uint8_t> buffer_;
+  int64_t w_ = 0;
+};
+
+Rebuild::Column Rebuild::Describe(size_t i) const {
+  Column c;
+  BitCursor bits;
+  TypeLayout layout = ComputeTypeLayout(columns_[i], bits, columns_[i].typeIndex);
+  c.width = layout.valueLength;
+  c.type = columns_[i].typeIndex;
+  c.declared = DeclaredLengthOf(columns_[i].typeText);
+  const auto& anchors = page_.compression.anchorValues;
+  if (i < anchors.size() && anchors[i].length > 0) c.anchor = &anchors[i];
+  return c;
+}
+
+// A complete value of column i (anchor or prefix already applied): integers
+// are decoded, Unicode text decompressed, the rest written as stored. A
+// column of a max type (no fixed width) takes exactly its value's bytes and
+// records that length in its column entry.
+bool Rebuild::Whole(size_t i, const Column& c, ByteSpan value) {
+  if (IsNumeric(c.type)) {
+    int32_t width = std::clamp(c.width, 0, 8);
+    if (!Reserve(std::max(c.width, 8))) return false;
+    DecodeCompressedInteger(value, buffer_.data() + w_, width);
+    return Advance(c.width);
+  }
+  std::vector<uint8_t> text;
+  if (IsUnicode(c.type) && value.size() % 2 == 1) {
+    text = ScsuToUtf16(value);
+    value = text;
+  }
+  if (c.width <= 0) {
+    if (!Reserve(static_cast<int64_t>(value.size()))) return false;
+    Write(value, static_cast<int64_t>(value.size()));
+    r_.columnEntries[i].length = static_cast<int32_t>(value.size());
+    return Advance(static_cast<int64_t>(value.size()));
+  }
+  int32_t width = text.empty() ? Cut(c) : c.width;
+  if (!Reserve(std::max<int64_t>(width, 0))) return false;
+  Write(value, width);
+  return Advance(width);
+}
+
+bool Rebuild::ShortValue(size_t i, const Column& c, ByteSpan v) {
+  const size_t n = v.size();
+  if (c.anchor && n >= 1 && v[0] <= static_cast<size_t>(c.anchor->length)) {
+    // Prefix shared with the anchor value, then the bytes after v's first.
+    size_t p = v[0];
+    std::vector<uint8_t> value(c.anchor->bytes.begin(), c.anchor->bytes.begin() + static_cast<long>(p));
+    if (IsNumeric(c.type) || n <= 1 || c.width <= 0 || static_cast<int64_t>(p + n - 1) <= c.width) {
+      value.insert(value.end(), v.begin() + 1, v.end());
+    } else {
+      value.resize(p + n - 1, 0);
+    }
+    if (!IsNumeric(c.type) && !IsUnicode(c.type) && c.width > 0) {
+      // Written whole, without the declared cut.
+      if (!Reserve(std::max<int64_t>(c.width, static_cast<int64_t>(value.size())))) return false;
+      Write(value, std::max<int64_t>(c.width, 0));
+      return Advance(c.width);
+    }
+    return Whole(i, c, value);
+  }
+  return Whole(i, c, v);
+}
+
+void Rebuild::LongValue(const Column& c, size_t& k) {
+  if (k >= r_.values.size()) return;
+  ValueItem& item = r_.values[k++];
+  ByteSpan v = r_.Bytes(item);
+  std::vector<uint8_t> value(v.begin(), v.end());
+  bool changed = false;
+  if (c.anchor && !value.empty()) {
+    size_t p = value[0];
+    size_t n = value.size();
+    if (p <= static_cast<size_t>(c.anchor->length) && (c.width <= 0 || static_cast<int64_t>(p + n - 1) < c.width)) {
+      std::vector<uint8_t> expanded(c.anchor->bytes.begin(), c.anchor->bytes.begin() + static_cast<long>(p));
+      expanded.insert(expanded.end(), value.begin() + 1, value.end());
+      value = std::move(expanded);
+      changed = true;
+    }
+  }
+  if (IsUnicode(c.type) && value.size() % 2 == 1) {
+    value = ScsuToUtf16(value);
+    changed = true;
+  }
+  if (changed) item.range = r_.Append(value);
+}
+
+void Rebuild::Run() {
+  r_.columnEntries.clear();
+  ByteSpan shortData = r_.FixedData();
+  const std::vector<uint8_t> shortCopy(shortData.begin(), shortData.end());
+  shortData = shortCopy;
+  size_t s = 0;
+  size_t k = 0;
+  const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r_.columnCount, 0)),
+                                 r_.descriptorCodes.size(), columns_.size()});
+  const auto& dictionary = page_.compression.dictionary;
+  for (size_t i = 0; i < count; ++i) {
+    const int code = r_.descriptorCodes[i];
+    r_.columnEntries.push_back({code == 0, 0});
+    const Column c = Describe(i);
+    bool fits = true;
+    if (code == 1) {
+      if (c.anchor) fits = Whole(i, c, c.anchor->bytes);
+    } else if (code >= 2 && code <= 9) {
+      size_t n = static_cast<size_t>(code - 1);
+      if (!shortData.empty()) {
+        ByteSpan v = s + n <= shortData.size() ? shortData.subspan(s, n) : ByteSpan();
+        s += n;
+        if (!v.empty()) fits = ShortValue(i, c, v);
+      }
+    } else if (code == 10) {
+      LongValue(c, k);
+    } else if (code == 12 && !shortData.empty()) {
+      size_t d = s < shortData.size() ? shortData[s] : dictionary.size();
+      s += 1;
+      if (d < dictionary.size() && dictionary[d].length >= 1 && dictionary[d].length <= 7) {
+        fits = ShortValue(i, c, dictionary[d].bytes);
+      }
+    }
+    if (!fits || state_.StopRequested()) break;
+  }
+  r_.fixed = r_.Append(buffer_);
+  r_.fixed.length = static_cast<int32_t>(std::min<int64_t>(w_, static_cast<int64_t>(buffer_.size())));
+  r_.fixedLength = static_cast<int16_t>(std::min<int64_t>(w_, 32767));
+}
+
+}  // namespace
+
+void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const AppState& state) {
+  if (record.status.kind != kPrimaryRecord && record.status.kind != kIndexRecord) return;
+  const auto* columns = DecodeColumns(state);
+  if (columns == nullptr) {
+    record.columnEntries.clear();
+    record.fixed = ByteRange{static_cast<int32_t>(record.storage.size()), 0, true};
+    record.fixedLength = 0;
+    return;
+  }
+  Rebuild(record, page, *columns, state).Run();
+}
+
+}  // namespace pagewright

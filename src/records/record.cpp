@@ -1,0 +1,392 @@
+#include "records/record.h"
+
+#include <algorithm>
+
+#include "pagestore/database_reader.h"
+#include "records/record_enumeration.h"
+
+namespace pagewright {
+
+CPrimaryRecord::~CPrimaryRecord() = default;
+
+namespace {
+ByteSpan RangeOf(const std::vector<uint8_t>& storage, const ByteRange& r) {
+  if (!r.present) return {};
+  return SubSpan(storage, r.offset, r.length);
+}
+}  // namespace
+
+ByteSpan CPrimaryRecord::FixedData() const { return RangeOf(storage, fixed); }
+ByteSpan CPrimaryRecord::NullBitmap() const { return RangeOf(storage, nullBitmap); }
+ByteSpan CPrimaryRecord::Bytes(const ValueItem& item) const { return RangeOf(storage, item.range); }
+ByteSpan CPrimaryRecord::WholeRecord() const { return RangeOf(storage, whole); }
+
+bool CPrimaryRecord::NullBit(int k) const {
+  if (k < 0) return false;
+  ByteSpan bitmap = NullBitmap();
+  size_t byte = static_cast<size_t>(k) / 8;
+  return byte < bitmap.size() && ((bitmap[byte] >> (k % 8)) & 1) != 0;
+}
+
+ByteRange CPrimaryRecord::Append(ByteSpan bytes) {
+  ByteRange r{static_cast<int32_t>(storage.size()), static_cast<int32_t>(bytes.size()), true};
+  storage.insert(storage.end(), bytes.begin(), bytes.end());
+  return r;
+}
+
+bool PageAcceptsRecords(const CPage_Header& header) {
+  return header.thisPage.page >= 0 && header.pageType <= kHighestRecordPageType;
+}
+
+namespace {
+
+bool AcceptedKind(int32_t kind, const AppState& state) {
+  return kind == kPrimaryRecord || kind == kForwardedRecord || kind == kForwardingStub ||
+         (kind == kGhostDataRecord && state.showDeleted);
+}
+
+// Walks one record's bytes `p` (the page from the record's offset on, or a
+// forwarded record's copy) and fills the ranges of `r`, relative to the
+// record start. Every read is checked against `p`; the logical bound of the
+// format is the length limit L. The bytes the ranges cover are copied into
+// the record's storage at the end.
+class Parser {
+ public:
+  Parser(CPrimaryRecord& r, ByteSpan p, int limit, const AppState& state)
+      : r_(r), p_(p), limit_(limit), state_(state) {}
+
+  void Classic();
+  void Compressed();
+  int Measure();
+  // Copies p[0, end) for every range recorded so far.
+  void Store() {
+    size_t n = std::min<size_t>(static_cast<size_t>(std::max<int64_t>(extent_, 0)), p_.size());
+    r_.storage.assign(p_.begin(), p_.begin() + static_cast<long>(n));
+  }
+
+ private:
+  ByteRange Range(int64_t offset, int64_t length) {
+    if (!InBounds(p_.size(), offset, length)) return {};
+    extent_ = std::max(extent_, offset + length);
+    return ByteRange{static_cast<int32_t>(offset), static_cast<int32_t>(length), true};
+  }
+  void NullBitmapAt(int64_t& cursor, int columns);
+  // `countStored`: the record stores a variable column count (it has a
+  // fixed part or a null bitmap); otherwise every column is variable.
+  void ClassicVariableColumns(int64_t& cursor, bool countStored, bool copy);
+  void SparseVector(const ByteRange& value);
+  void LongDataRegion(int64_t& cursor);
+
+  CPrimaryRecord& r_;
+  ByteSpan p_;
+  int64_t limit_;
+  const AppState& state_;
+  int64_t extent_ = 0;
+};
+
+void Parser::NullBitmapAt(int64_t& cursor, int columns) {
+  int64_t size = (columns + 7) / 8;
+  r_.nullBitmap = Range(cursor, size);
+  if (!r_.nullBitmap.present) {  // cut short by the page end: keep what is there
+    int64_t available = static_cast<int64_t>(p_.size()) - cursor;
+    if (available > 0) r_.nullBitmap = Range(cursor, std::min(size, available));
+  }
+  cursor += size;
+}
+
+void Parser::Classic() {
+  int64_t cursor = 4;
+  int16_t f = I16At(p_, 2);
+  int fixedLength = f - 4;
+  r_.fixedLength = static_cast<int16_t>(fixedLength);
+  if (fixedLength > 0 && fixedLength < kMaxFixedLength && fixedLength <= limit_) {
+    r_.fixed = Range(4, fixedLength);
+    if (r_.fixed.present) cursor = f;
+  }
+  int16_t columns = I16At(p_, cursor);
+  r_.columnCount = columns;
+  if (columns > 0 && columns < kMaxColumnCount) {
+    cursor += 2;
+    if (r_.status.hasNullBitmap) NullBitmapAt(cursor, columns);
+    if (r_.status.hasVariableColumns)
+      ClassicVariableColumns(cursor, r_.fixed.present || r_.nullBitmap.present, true);
+    if (cursor > 0 && cursor <= limit_) r_.whole = Range(0, cursor);
+  } else if (columns == 0 && cursor <= limit_) {
+    r_.whole = Range(0, cursor);
+  }
+}
+
+void Parser::ClassicVariableColumns(int64_t& cursor, bool countStored, bool copy) {
+  r_.values.clear();
+  const int columns = r_.columnCount;
+  int variable;
+  if (countStored) {
+    variable = cursor + 2 > limit_ ? 0 : I16At(p_, cursor);
+    cursor += 2;
+  } else {
+    variable = columns;
+  }
+  if (variable > columns) {
+    variable = 0;
+    cursor = 0;
+  }
+  r_.variableCount = static_cast<int16_t>(variable);
+  r_.variableEnds.clear();
+  if (variable <= 0 || variable >= kMaxColumnCount) return;
+  std::vector<uint16_t> raw(static_cast<size_t>(variable));
+  for (int k = 0; k < variable; ++k) {
+    int64_t at = cursor + 2 * k;
+    raw[static_cast<size_t>(k)] = at + 2 <= limit_ ? U16At(p_, at) : 0;
+  }
+  cursor += 2 * variable;
+  for (int k = 0; k < variable && !state_.StopRequested(); ++k) {
+    uint16_t end = raw[static_cast<size_t>(k)];
+    bool complex = (end & 0x8000) != 0;
+    int64_t e = end & 0x7FFF;
+    r_.variableEnds.push_back(static_cast<uint16_t>(e));
+    ValueItem item;
+    item.complex = complex;
+    int64_t n = e - cursor;
+    if (e < cursor || e > limit_ || e > 8191 || n > 8191 || n == 0 || cursor < 1 || cursor > 8191) {
+      if (copy) r_.values.push_back(item);
+      continue;
+    }
+    if (copy) {
+      item.range = Range(cursor, n);
+      if (!item.range.present) {  // beyond the page bytes: an empty item
+        r_.values.push_back(item);
+        continue;
+      }
+      r_.values.push_back(item);
+      if (complex && n != 16) {
+        uint16_t kind = U8At(p_, cursor);
+        if (kind == 0) kind = U16At(p_, cursor);
+        if (kind == 5) SparseVector(item.range);
+      }
+    }
+    cursor = e;
+  }
+}
+
+void Parser::SparseVector(const ByteRange& value) {
+  ByteSpan v = p_.subspan(static_cast<size_t>(value.offset), static_cast<size_t>(value.length));
+  int64_t total = value.length;
+  int64_t n = I16At(v, 2);
+  if (!(n > 0 && 4 + 2 * n < 8192 && 4 + 4 * n < 8192 && total > 4 && 4 + 2 * n < total)) return;
+  r_.hasSparseVector = true;
+  r_.sparse.clear();
+  int64_t start = 4 + 4 * n;
+  for (int64_t k = 0; k < n && !state_.StopRequested(); ++k) {
+    ValueItem item;
+    item.id = U16At(v, 4 + 2 * k);
+    int64_t end = U16At(v, 4 + 2 * n + 2 * k);
+    int64_t length = end - start;
+    if (start < end && length <= 8060 && start <= 8059 && end <= total) {
+      item.range = Range(value.offset + start, length);
+    } else {
+      item.range.length = static_cast<int32_t>(length);
+    }
+    r_.sparse.push_back(item);
+    start = end;
+  }
+}
+
+// Short data length of each descriptor code.
+int ShortLength(int code) {
+  if (code >= 2 && code <= 9) return code - 1;
+  if (code == 12) return 1;
+  return 0;
+}
+
+void Parser::Compressed() {
+  uint8_t first = U8At(p_, 1);
+  int width = (first & 0x80) == 0 ? 1 : 2;
+  int columns = width == 1 ? first : U16At(p_, 1);
+  r_.columnCount = static_cast<int16_t>(columns);
+  if (columns == 0 || columns > kMaxColumnCount) {
+    r_.invalid = true;
+    return;
+  }
+  r_.descriptorCodes.clear();
+  for (int64_t at = 1 + width; static_cast<int>(r_.descriptorCodes.size()) < columns && at < limit_; ++at) {
+    if (!InBounds(p_.size(), at, 1)) break;
+    uint8_t b = p_[static_cast<size_t>(at)];
+    r_.descriptorCodes.push_back(b & 0x0F);
+    if (static_cast<int>(r_.descriptorCodes.size()) < columns) r_.descriptorCodes.push_back(b >> 4);
+  }
+  extent_ = std::max<int64_t>(extent_, std::min<int64_t>(1 + width + (columns + 1) / 2, p_.size()));
+  int64_t cursor = 1 + width + (columns + 1) / 2 + (columns - 1) / 30;
+  int64_t shortLength = 0;
+  int longCount = 0;
+  for (int code : r_.descriptorCodes) {
+    shortLength += ShortLength(code);
+    if (code == 10) ++longCount;
+  }
+  r_.longValueCount = longCount;
+  r_.fixedLength = static_cast<int16_t>(shortLength);
+  if (shortLength > 0 && shortLength < kMaxFixedLength && r_.status.kind != kIndexRecord) {
+    if (!(shortLength > limit_ || cursor + shortLength > 8059 || cursor + shortLength > limit_)) {
+      r_.fixed = Range(cursor, shortLength);
+      if (r_.fixed.present) cursor += shortLength;
+    }
+  }
+  if (r_.status.kind == kIndexRecord) return;
+  if (r_.status.hasNullBitmap) NullBitmapAt(cursor, columns);
+  if (r_.status.hasVariableColumns) LongDataRegion(cursor);
+}
+
+void Parser::LongDataRegion(int64_t& cursor) {
+  r_.values.clear();
+  const int columns = r_.columnCount;
+  if (cursor < limit_ && InBounds(p_.size(), cursor, 1)) {
+    uint8_t header = p_[static_cast<size_t>(cursor)];
+    extent_ = std::max(extent_, cursor + 1);
+    cursor += 1;
+    if ((header & 1) != 0 && cursor < limit_ - 2) {
+      int n = U16At(p_, cursor);
+      if (n > 0 && n <= columns) {
+        cursor += 2;
+        r_.longEntries.clear();
+        for (int k = 0; k < n; ++k) {
+          int64_t at = cursor + 2 * k;
+          if (at + 2 > limit_ || !InBounds(p_.size(), at, 2)) continue;
+          uint16_t e = U16At(p_, at);
+          r_.longEntries.push_back({static_cast<uint16_t>(e & 0x7FFF), (e & 0x8000) != 0});
+        }
+        extent_ = std::max(extent_, std::min<int64_t>(cursor + 2 * n, p_.size()));
+        cursor += 2 * n;
+        r_.longValueCount = static_cast<int32_t>(r_.longEntries.size());
+      }
+    }
+  }
+  cursor += (columns - 1) / 30;
+  if (r_.longValueCount > 0 && r_.longValueCount < kMaxColumnCount) {
+    int64_t previous = 0;
+    for (const auto& entry : r_.longEntries) {
+      if (state_.StopRequested()) break;
+      int64_t n = entry.end - previous;
+      if (n <= 0) continue;
+      ValueItem item;
+      item.complex = entry.complex;
+      if (n >= limit_ || n > 8191 || previous > 8191) {
+        r_.values.push_back(item);
+      } else if (cursor + n < 8192 && cursor + n <= limit_) {
+        item.range = Range(cursor, n);
+        r_.values.push_back(item);
+        previous = entry.end;
+        cursor += n;
+      }
+    }
+  }
+  r_.whole.length = static_cast<int32_t>(cursor);  // the length only: compressed records keep no copy
+}
+
+int Parser::Measure() {
+  int64_t cursor = 4;
+  int16_t f = I16At(p_, 2);
+  bool hasFixedPart = f - 4 > 0 && f - 4 < kMaxFixedLength;
+  if (hasFixedPart) cursor = f;
+  int16_t columns = I16At(p_, cursor);
+  r_.columnCount = columns;
+  if (!(columns > 0 && columns < kMaxColumnCount)) return -1;
+  cursor += 2;
+  if (r_.status.hasNullBitmap) NullBitmapAt(cursor, columns);
+  if (r_.status.hasVariableColumns)
+    ClassicVariableColumns(cursor, hasFixedPart || r_.status.hasNullBitmap, false);
+  return static_cast<int>(cursor);
+}
+
+std::unique_ptr<CPrimaryRecord> NewRecord(const RecordContext& ctx, ByteSpan p, int limit) {
+  auto r = std::make_unique<CPrimaryRecord>();
+  r->header = &ctx.page.header;
+  r->reader = ctx.page.reader;
+  r->lengthLimit = static_cast<uint16_t>(std::clamp(limit, 0, 65535));
+  r->status = DecodeRecordStatus(U8At(p, 0));
+  return r;
+}
+
+// Follows a forwarding stub: the forwarded record's whole bytes, or none.
+std::optional<std::vector<uint8_t>> ForwardedRecordBytes(const RecordContext& ctx, ByteSpan stub) {
+  DatabaseReader* reader = ctx.page.reader;
+  if (reader == nullptr || ctx.forwardHops >= kMaxForwardHops) return std::nullopt;
+  PageId target{static_cast<int16_t>(U16At(stub, 5)), I32At(stub, 1)};
+  int16_t slot = I16At(stub, 7);
+  if (slot < 0) return std::nullopt;
+  auto bytes = reader->ReadRawPage(target);
+  if (!bytes) return std::nullopt;
+  PrimaryRecordPage page(std::move(*bytes), reader);
+  BuildPrimaryRecordPageForSlot(page, ctx.state, slot, ctx.forwardHops + 1);
+  if (page.records.empty() || !page.records.front()) return std::nullopt;
+  const auto& target_record = static_cast<const CPrimaryRecord&>(*page.records.front());
+  ByteSpan whole = target_record.WholeRecord();
+  if (target_record.whole.length <= 0 || whole.empty()) return std::nullopt;
+  return std::vector<uint8_t>(whole.begin(), whole.end());
+}
+
+}  // namespace
+
+std::unique_ptr<CPrimaryRecord> ParseRecord(const RecordContext& ctx, int offset, int limit) {
+  ByteSpan p = SubSpan(ctx.page.page(), offset, kPageSize - static_cast<int64_t>(offset));
+  auto r = NewRecord(ctx, p, limit);
+  if (!PageAcceptsRecords(ctx.page.header) || p.empty()) {
+    r->invalid = true;
+    return r;
+  }
+  int32_t kind = r->status.kind;
+  r->ghost = (kind == kGhostIndexRecord || kind == kGhostDataRecord || kind == kGhostVersionRecord) &&
+             !ctx.state.showDeleted;
+  if (!AcceptedKind(kind, ctx.state)) {
+    r->invalid = true;
+    return r;
+  }
+  if (r->status.compressed) {
+    Parser parser(*r, p, limit, ctx.state);
+    parser.Compressed();
+    parser.Store();
+    return r;
+  }
+  if (kind == kForwardingStub) {
+    auto forwarded = ForwardedRecordBytes(ctx, p);
+    if (!forwarded) {
+      r->fixedLength = kUnreadableForward;
+      return r;
+    }
+    // The forwarded record is parsed in full: its own length bounds it.
+    r->status = DecodeRecordStatus((*forwarded)[0]);
+    r->status.kind = kForwardingStub;
+    Parser parser(*r, *forwarded, static_cast<int>(forwarded->size()), ctx.state);
+    parser.Classic();
+    parser.Store();
+    return r;
+  }
+  Parser parser(*r, p, limit, ctx.state);
+  parser.Classic();
+  parser.Store();
+  return r;
+}
+
+std::unique_ptr<CPrimaryRecord> ParseAnchorRecord(const RecordContext& ctx, int offset, int limit) {
+  ByteSpan p = SubSpan(ctx.page.page(), offset, kPageSize - static_cast<int64_t>(offset));
+  auto r = NewRecord(ctx, p, limit);
+  if (!PageAcceptsRecords(ctx.page.header) || p.empty()) {
+    r->invalid = true;
+    return r;
+  }
+  r->status.compressed = true;
+  Parser parser(*r, p, limit, ctx.state);
+  parser.Compressed();
+  parser.Store();
+  return r;
+}
+
+int MeasureRecord(const RecordContext& ctx, int offset) {
+  ByteSpan p = SubSpan(ctx.page.page(), offset, kPageSize - static_cast<int64_t>(offset));
+  if (!PageAcceptsRecords(ctx.page.header) || p.empty()) return -1;
+  CPrimaryRecord r;
+  r.status = DecodeRecordStatus(p[0]);
+  if (!AcceptedKind(r.status.kind, ctx.state) || r.status.compressed || r.status.kind == kForwardingStub) return -1;
+  Parser parser(r, p, kAdvancedScanLimit, ctx.state);
+  return parser.Measure();
+}
+
+}  // namespace pagewright

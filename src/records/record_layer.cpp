@@ -1,2 +1,0 @@
-// Record layer translation unit anchor; the record parse lives beside it.
-namespace pagewright {}

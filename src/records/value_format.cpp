@@ -1,0 +1,484 @@
+#include "records/value_format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "pagestore/text_codec.h"
+#include "records/binary_xml.h"
+
+namespace pagewright {
+
+int32_t TypeIndexOf(int systemTypeId) {
+  switch (systemTypeId) {
+    case 127: return kTypeBigint;
+    case 173: return kTypeBinary;
+    case 104: return kTypeBit;
+    case 175: return kTypeChar;
+    case 61: return kTypeDatetime;
+    case 40: return kTypeDate;
+    case 41: return kTypeTime;
+    case 42: return kTypeDatetime2;
+    case 43: return kTypeDatetimeOffset;
+    case 56: return kTypeInt;
+    case 239: return kTypeNchar;
+    case 231: return kTypeNvarchar;
+    case 52: return kTypeSmallint;
+    case 48: return kTypeTinyint;
+    case 36: return kTypeUniqueidentifier;
+    case 165: return kTypeVarbinary;
+    case 167: return kTypeVarchar;
+    case 232: return kType232;
+    case 99: return kTypeNtext;
+    case 98: return kTypeSqlVariant;
+    case 60: return kTypeMoney;
+    case 62: return kTypeFloat;
+    case 108: return kTypeNumeric;
+    case 106: return kTypeDecimal;
+    case 34: return kTypeText;  // image: the catalog overrides it
+    case 35: return kTypeText;
+    case 58: return kTypeSmalldatetime;
+    case 59: return kTypeReal;
+    case 122: return kTypeSmallmoney;
+    case 189: return kTypeTimestamp;
+    case 240: return kTypeClr;
+    case 241: return kTypeXml;
+    default: return kTypeChar;
+  }
+}
+
+int32_t DeclaredLengthOf(const std::string& typeText) {
+  size_t open = typeText.find('(');
+  size_t close = typeText.find(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) return 0;
+  int32_t value = 0;
+  const char* first = typeText.data() + open + 1;
+  std::from_chars(first, typeText.data() + close, value);
+  return value;
+}
+
+TypeLayout ComputeTypeLayout(const ColumnDescriptor& column, BitCursor& bits, int32_t typeIndex) {
+  TypeLayout t;
+  t.bits = &bits;
+  t.typeIndex = typeIndex;
+  const auto length = static_cast<int16_t>(column.declaredLength);
+  auto set = [&](uint8_t isVariable, int16_t fixedSize, int16_t valueLength) {
+    t.isVariable = isVariable;
+    t.fixedSize = fixedSize;
+    t.valueLength = valueLength;
+  };
+  switch (typeIndex) {
+    case kTypeBinary:
+    case kTypeChar:
+    case kTypeDecimal: set(0, length, length); break;
+    case kTypeBit:
+      if (bits.count == 8) {
+        bits.newByte = 1;
+        set(0, 1, 1);
+      } else {
+        bits.newByte = 0;
+        set(0, 0, 1);
+      }
+      break;
+    case kTypeDate: set(0, 3, 3); break;
+    case kTypeTime: set(0, 5, 5); break;
+    case kTypeDatetimeOffset: set(0, 10, 10); break;
+    case kTypeInt: set(0, 4, 4); break;
+    case kTypeNchar:
+    case kTypeNvarchar:
+    case kTypeNtext:
+    case kTypeText:
+    case kTypeHierarchyid:
+    case kTypeClr:
+    case kTypeSqlVariant:
+    case kTypeGeometry: set(column.variable, length, length); break;
+    case kTypeSmallint: set(0, 2, 2); break;
+    case kTypeTinyint: set(0, 1, 1); break;
+    case kTypeUniqueidentifier: set(0, 16, 16); break;
+    case kTypeVarbinary: set(1, 0, length); break;
+    case kTypeVarchar: set(column.variable, 0, length); break;
+    case kTypeMoney:
+    case kTypeTimestamp: set(0, 8, 8); break;
+    case kTypeNumeric: set(0, 19, 19); break;
+    case kTypeImage:
+    case kTypeXml: set(1, 0, length); break;
+    case kTypeSmalldatetime:
+    case kTypeReal:
+    case kTypeSmallmoney: set(0, 4, 4); break;
+    case kTypeBigint:
+    case kTypeDatetime:
+    case kTypeDatetime2:
+    case kTypeFloat: set(0, 8, 8); break;
+    default: set(0, 0, 0); break;
+  }
+  return t;
+}
+
+std::string FormatHex(ByteSpan v) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out(v.size() * 2, '0');
+  for (size_t i = 0; i < v.size(); ++i) {
+    out[2 * i] = kDigits[v[i] >> 4];
+    out[2 * i + 1] = kDigits[v[i] & 15];
+  }
+  return out;
+}
+
+std::string FormatGuid(ByteSpan v) {
+  if (v.size() < 16) return {};
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", v[3], v[2],
+                v[1], v[0], v[5], v[4], v[7], v[6], v[8], v[9], v[10], v[11], v[12], v[13], v[14], v[15]);
+  return buf;
+}
+
+namespace {
+
+// Decimal text of an integer of up to four 32-bit words (little-endian).
+std::string DecimalDigits(uint32_t words[4]) {
+  std::string digits;
+  uint32_t w[4] = {words[0], words[1], words[2], words[3]};
+  for (;;) {
+    bool zero = w[0] == 0 && w[1] == 0 && w[2] == 0 && w[3] == 0;
+    if (zero) break;
+    uint64_t rem = 0;
+    for (int i = 3; i >= 0; --i) {
+      uint64_t cur = (rem << 32) | w[i];
+      w[i] = static_cast<uint32_t>(cur / 10);
+      rem = cur % 10;
+    }
+    digits.push_back(static_cast<char>('0' + rem));
+  }
+  if (digits.empty()) digits = "0";
+  std::reverse(digits.begin(), digits.end());
+  return digits;
+}
+
+// Four decimals after the point with the sign in front (money values are
+// stored as integers of 1/10000).
+std::string FourDecimals(int64_t value) {
+  bool negative = value < 0;
+  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "", static_cast<unsigned long long>(magnitude / 10000),
+                static_cast<unsigned long long>(magnitude % 10000));
+  return buf;
+}
+
+}  // namespace
+
+std::string FormatDecimal(ByteSpan v, int precision, int scale) {
+  if (v.empty()) return {};
+  bool negative = v[0] == 0;
+  size_t size = precision <= 9 ? 4 : precision <= 19 ? 8 : precision <= 28 ? 12 : 16;
+  uint32_t words[4] = {0, 0, 0, 0};
+  for (size_t i = 0; i < size && 1 + i < v.size(); ++i) words[i / 4] |= uint32_t{v[1 + i]} << (8 * (i % 4));
+  std::string digits = DecimalDigits(words);
+  int s = scale;
+  std::string text;
+  if (s > 0 && static_cast<int>(digits.size()) <= s) {
+    text = "0." + std::string(static_cast<size_t>(s) - digits.size(), '0') + digits;
+  } else if (s > 0) {
+    text = digits.substr(0, digits.size() - static_cast<size_t>(s)) + "." + digits.substr(digits.size() - static_cast<size_t>(s));
+  } else {
+    text = digits;
+  }
+  // A magnitude with more digits than the precision allows comes from damaged
+  // bytes: digits are cut from the end, scale first, until it fits.
+  int count = static_cast<int>(digits.size());
+  while (count > precision) {
+    if (s <= 0) return {};
+    text.pop_back();
+    --s;
+    --count;
+  }
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return negative ? "-" + text : text;
+}
+
+std::string FormatMoney(ByteSpan v) { return FourDecimals(I64At(v, 0)); }
+std::string FormatSmallMoney(ByteSpan v) { return FourDecimals(I32At(v, 0)); }
+
+std::string FormatFloat(double value) {
+  char buf[64];
+  auto result = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, result.ptr);
+}
+
+std::string FormatReal(float value) {
+  char buf[64];
+  auto result = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, result.ptr);
+}
+
+std::string ConvertCodePageText(ByteSpan bytes, int32_t codePage) { return CodePageToUtf8(bytes, codePage); }
+
+int32_t CodePageOfCollation(int32_t collationId, const AppState& state) {
+  if (collationId != 0 && collationId != -1) {
+    if (state.collationFound && collationId == state.collationKey) return state.collationCodePage;
+    auto it = state.collations.find(collationId);
+    if (it != state.collations.end() && it->second.codePage > 0) return it->second.codePage;
+  }
+  if (state.collationFound && state.collationCodePage > 0) return state.collationCodePage;
+  return kSystemAnsiCodePage;
+}
+
+std::string GuessedText(ByteSpan bytes) {
+  size_t zeros = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), uint8_t{0}));
+  if (!bytes.empty() && zeros == bytes.size() / 2) return Utf16LeToUtf8UntilNul(bytes);
+  return CodePageToUtf8(bytes, kSystemAnsiCodePage);
+}
+
+namespace {
+std::string Hex0x(ByteSpan v) { return "0x" + FormatHex(v); }
+std::string Integer(long long v) { return std::to_string(v); }
+}  // namespace
+
+std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const AppState& state) {
+  if (value.empty()) return {};
+  // A sql_variant value carries its own type: decode it as such.
+  if (t.typeIndex == kTypeSqlVariant) return FormatVariant(t.valueLength, t, value, column, state);
+  if (t.isVariable) t.available = t.valueLength;
+  if (t.consumed == 0) t.consumed = DeclaredLengthOf(column.typeText);
+  int64_t n = t.valueLength;
+  const int64_t available = std::min<int64_t>(t.available, static_cast<int64_t>(value.size()));
+  const int64_t c = t.consumed;
+  // The value in a zero-filled buffer, so short bytes read as zeros.
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::max<int64_t>(n, 0)) + 2, 0);
+  const int64_t copied = std::max<int64_t>(0, std::min(n, available));
+  if (copied > 0) std::memcpy(buffer.data(), value.data(), static_cast<size_t>(copied));
+  const ByteSpan b(buffer.data(), static_cast<size_t>(std::max<int64_t>(n, 0)));
+  const bool needsN = n >= 1 && available >= n;
+  const bool needsC = n >= 1 && available >= c && c >= 1;
+  auto first = [&](int64_t k) { return b.first(static_cast<size_t>(std::min<int64_t>(k, n))); };
+  std::string text;
+  switch (t.typeIndex) {
+    case kTypeBigint:
+      if (needsN) text = Integer(I64At(b, 0));
+      break;
+    case kTypeBinary:
+      if (needsN) text = Hex0x(b);
+      break;
+    case kTypeBit: {
+      if (n != 1) break;
+      BitCursor& bits = *t.bits;
+      if (bits.count == 8) bits.loaded = 0;
+      if (!bits.loaded) {
+        bits.current = b[0];
+        bits.count = 0;
+        bits.loaded = 1;
+        bits.newByte = 1;
+        t.fixedSize = 1;
+        t.valueLength = 1;
+        t.consumed = 1;
+      } else {
+        t.fixedSize = 0;
+        t.valueLength = 1;
+        bits.newByte = 0;
+        t.consumed = 0;
+      }
+      text = ((bits.current >> bits.count) & 1) ? "True" : "False";
+      ++bits.count;
+      break;
+    }
+    case kTypeChar:
+      if (needsN) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, state));
+      break;
+    case kTypeVarchar:
+    case kTypeText:
+      if (n >= 1) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, state));
+      break;
+    case kTypeDatetime:
+      if (n >= 1 && available > 7) text = FormatDateTime(b.first(std::min<size_t>(8, b.size())));
+      break;
+    case kTypeDate:
+      if (n >= 1 && available > 2) text = FormatDate(first(3));
+      break;
+    case kTypeTime:
+      if (needsC) text = FormatTime(first(c), column.scale);
+      break;
+    case kTypeDatetime2:
+      if (needsC) text = FormatDateTime2(first(c), column.scale);
+      break;
+    case kTypeDatetimeOffset:
+      if (needsC) text = FormatDateTimeOffset(first(c), column.scale);
+      break;
+    case kTypeInt:
+      if (needsN) text = Integer(I32At(b, 0));
+      break;
+    case kTypeNchar:
+      if (needsN) text = Utf16LeToUtf8UntilNul(b);
+      break;
+    case kTypeNvarchar:
+    case kTypeNtext:
+      if (n >= 1) text = Utf16LeToUtf8UntilNul(b);
+      break;
+    case kTypeSmallint:
+      if (needsN) text = Integer(I16At(b, 0));
+      break;
+    case kTypeTinyint:
+      if (needsN) text = Integer(b[0]);
+      break;
+    case kTypeUniqueidentifier:
+      if (needsN) text = FormatGuid(b);
+      break;
+    case kTypeVarbinary:
+      if (n >= 1) text = FormatHex(b);
+      break;
+    case kTypeMoney:
+      if (needsC) text = FormatMoney(first(c));
+      break;
+    case kTypeFloat:
+      if (needsN) {
+        double d;
+        uint64_t bitsValue = U64At(b, 0);
+        std::memcpy(&d, &bitsValue, sizeof d);
+        text = FormatFloat(d);
+      }
+      break;
+    case kTypeNumeric:
+    case kTypeDecimal:
+      if (needsC) text = FormatDecimal(first(c), column.precision, column.scale);
+      break;
+    case kTypeSmalldatetime:
+      if (n >= 1 && available > 3) text = FormatSmallDateTime(first(4));
+      break;
+    case kTypeReal:
+      if (needsN) {
+        float f;
+        uint32_t bitsValue = U32At(b, 0);
+        std::memcpy(&f, &bitsValue, sizeof f);
+        text = FormatReal(f);
+      }
+      break;
+    case kTypeSmallmoney:
+      if (needsC) text = FormatSmallMoney(first(c));
+      break;
+    case kTypeTimestamp:
+    case kTypeClr:
+      if (needsN) text = Hex0x(b);
+      break;
+    case kTypeHierarchyid:
+      if (n >= 1) text = Hex0x(b);
+      break;
+    case kTypeGeometry:
+      if (n >= 1) text = FormatHex(b);
+      break;
+    case kTypeXml:
+      if (n >= 1) {
+        text = ConvertBinaryXml(b);
+        if (text.empty()) text = " ";
+      }
+      break;
+    default: break;
+  }
+  switch (t.typeIndex) {
+    case kTypeDatetime:
+    case kTypeDate:
+    case kTypeTime:
+    case kTypeDatetime2:
+    case kTypeDatetimeOffset:
+    case kTypeMoney:
+    case kTypeNumeric:
+    case kTypeDecimal:
+    case kTypeSmalldatetime:
+    case kTypeSmallmoney: t.valueLength = static_cast<int16_t>(t.consumed); break;
+    default: break;
+  }
+  return text;
+}
+
+std::string FormatVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const ColumnDescriptor& /*column*/,
+                          const AppState& state) {
+  if (v.empty() || n < 1) return {};
+  v = v.first(std::min<size_t>(v.size(), static_cast<size_t>(n)));
+  n = static_cast<int32_t>(v.size());
+  auto from = [&](size_t k) { return k <= v.size() ? v.subspan(k) : ByteSpan(); };
+  switch (v[0]) {
+    case 36:
+      if (n == 18) return FormatGuid(v.subspan(2));
+      break;
+    case 40:
+      if (n == 5) return FormatDate(v.subspan(2, 3));
+      break;
+    case 41:
+      if (n >= 3) return FormatTime(from(3), v[2]);
+      break;
+    case 42:
+      if (n >= 3) return FormatDateTime2(from(3), v[2]);
+      break;
+    case 43:
+      if (n >= 3) return FormatDateTimeOffset(from(3), v[2]);
+      break;
+    case 48:
+      if (n == 3) return Integer(v[2]);
+      break;
+    case 52:
+      if (n == 4) return Integer(I16At(v, 2));
+      break;
+    case 56:
+      if (n == 6) return Integer(I32At(v, 2));
+      break;
+    case 58:
+      if (n == 6) return FormatSmallDateTime(v.subspan(2, 4));
+      break;
+    case 59:
+      if (n == 6) {
+        float f;
+        uint32_t bits = U32At(v, 2);
+        std::memcpy(&f, &bits, sizeof f);
+        return FormatReal(f);
+      }
+      break;
+    case 60:
+      if (n == 10) return FormatMoney(v.subspan(2, 8));
+      break;
+    case 61:
+      if (n == 10) return FormatDateTime(v.subspan(2, 8));
+      break;
+    case 62:
+      if (n == 10) {
+        double d;
+        uint64_t bits = U64At(v, 2);
+        std::memcpy(&d, &bits, sizeof d);
+        return FormatFloat(d);
+      }
+      break;
+    case 104:
+      if (n == 3) return v[2] != 0 ? "True" : "False";
+      break;
+    case 106:
+    case 108:
+      if (n >= 5) return FormatDecimal(from(4), v[2], v[3]);
+      break;
+    case 122:
+      if (n == 6) return FormatSmallMoney(v.subspan(2, 4));
+      break;
+    case 127:
+      if (n == 10) return Integer(I64At(v, 2));
+      break;
+    // Binary values carry a 2-byte maximum length after the type and
+    // version bytes; character values also their 4-byte collation id.
+    case 165:
+    case 173:
+      if (n >= 4) return Hex0x(from(4));
+      break;
+    case 167:
+    case 175:
+      if (n >= 8) return ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), state));
+      break;
+    case 231:
+    case 239:
+      if (n >= 8) return Utf16LeToUtf8UntilNul(from(8));
+      break;
+    case 240:
+      if (n >= 2) return Hex0x(from(2));
+      break;
+    default: break;
+  }
+  return {};
+}
+
+}  // namespace pagewright
