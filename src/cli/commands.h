@@ -5,9 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "cli/terminal_progress.h"
+#include "state/notifications.h"
+
 namespace pagewright::cli {
 
+// Shows the open sequence's progress on standard error; failures are
+// printed there as they come.
+class ProgressSink : public NotificationSink {
+ public:
+  void Notify(const Notification& n) override;
+  TerminalProgress progress;
+};
+
 int RunInfo(const std::vector<std::string>& args);
+int RunCatalog(const std::vector<std::string>& args);
+int RunDump(const std::vector<std::string>& args);
 
 }  // namespace pagewright::cli
 

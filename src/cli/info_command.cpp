@@ -10,25 +10,18 @@
 
 namespace pagewright::cli {
 
-namespace {
-// Shows progress while the open sequence runs; failures go to stderr.
-class InfoSink : public NotificationSink {
- public:
-  void Notify(const Notification& n) override {
-    switch (n.id) {
-      case NotificationId::kProgressRange: progress_.SetRange(n.wParam, n.lParam); break;
-      case NotificationId::kProgressPos: progress_.SetPosition(n.wParam); break;
-      case NotificationId::kStatusText: progress_.SetLabel(n.text); break;
-      case NotificationId::kOpenFailed:
-        progress_.Clear();
-        std::fprintf(stderr, "%s\n", n.text.c_str());
-        break;
-      default: break;
-    }
+void ProgressSink::Notify(const Notification& n) {
+  switch (n.id) {
+    case NotificationId::kProgressRange: progress.SetRange(n.wParam, n.lParam); break;
+    case NotificationId::kProgressPos: progress.SetPosition(n.wParam); break;
+    case NotificationId::kStatusText: progress.SetLabel(n.text); break;
+    case NotificationId::kOpenFailed:
+      progress.Clear();
+      std::fprintf(stderr, "%s\n", n.text.c_str());
+      break;
+    default: break;
   }
-  TerminalProgress progress_;
-};
-}  // namespace
+}
 
 int RunInfo(const std::vector<std::string>& args) {
   if (args.size() != 1) {
@@ -37,10 +30,10 @@ int RunInfo(const std::vector<std::string>& args) {
   }
   AppState state;
   LoadCollationTable(state, ExecutableFolder());
-  InfoSink sink;
-  sink.progress_.Show();
+  ProgressSink sink;
+  sink.progress.Show();
   auto reader = DatabaseReader::OpenDatabase(state, args[0], args[0], &sink);
-  sink.progress_.Hide();
+  sink.progress.Hide();
   if (!reader->openSucceeded()) return 1;
   ReadBootPage(*reader);
   std::string name = reader->databaseName.empty() ? "RepairDataBase" : reader->databaseName;

@@ -11,7 +11,10 @@ void PrintUsage() {
   std::fprintf(stderr,
                "usage: pagewright COMMAND [ARGS]\n"
                "commands:\n"
-               "  info FILE    database name, version, collation and page count\n");
+               "  info FILE                   database name, version, collation and page count\n"
+               "  catalog FILE [--sql2000]    the tables, columns, keys and modules the catalog holds\n"
+               "  dump FILE OBJECT_ID [--data] [--deleted]\n"
+               "                              the records of the pages mapped under an object id\n");
 }
 }  // namespace
 
@@ -23,6 +26,8 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "info") return pagewright::cli::RunInfo(args);
+  if (command == "catalog") return pagewright::cli::RunCatalog(args);
+  if (command == "dump") return pagewright::cli::RunDump(args);
   if (command == "--help" || command == "-h" || command == "help") {
     PrintUsage();
     return 0;

@@ -1,0 +1,510 @@
+#include "catalog/object_details.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "pagestore/text_codec.h"
+#include "records/value_format.h"
+
+namespace pagewright {
+
+bool IsTableTypeCode(const std::string& code) { return code == "U " || code == "S "; }
+
+DetailsPath PathOfTypeCode(const std::string& code) {
+  static const char* const kIdentity[] = {"V ", "P ", "FN", "IF", "TF", "TR", "D ", "PK", "F ", "C ", "X ", "TT"};
+  for (const char* c : kIdentity)
+    if (code == c) return DetailsPath::kIdentity;
+  return DetailsPath::kTable;
+}
+
+int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId) {
+  auto id = static_cast<uint64_t>(allocationUnitId);
+  if (allocationUnitId != ownerId) {
+    uint64_t upper = (id >> 32) - 0x01000000u;
+    id = (upper << 32) | (id & 0xFFFFFFFFu);
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>((id >> 16) & 0xFFFFFFFFu));
+}
+
+std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText) {
+  const size_t length = valueText.size();
+  if (length / 2 == 0) return std::nullopt;
+  auto nibble = [](char c) -> uint8_t {
+    if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
+    return static_cast<uint8_t>(static_cast<unsigned char>(c) & 0x0F);
+  };
+  std::vector<uint8_t> bytes;
+  for (size_t i = 2; i < length; i += 2) {
+    char hi = valueText[i];
+    char lo = i + 1 < length ? valueText[i + 1] : '\0';
+    bytes.push_back(static_cast<uint8_t>((nibble(hi) << 4) | nibble(lo)));
+  }
+  DecodedModuleText out;
+  out.wide = std::find(bytes.begin() + (bytes.empty() ? 0 : 1), bytes.end(), uint8_t{0}) != bytes.end();
+  out.text = out.wide ? Utf16LeToUtf8UntilNul(bytes) : CodePageToUtf8(bytes, kSystemAnsiCodePage);
+  return out;
+}
+
+namespace {
+
+// Finds the object: for tables the first of that name and exact kind; for
+// modules the first of that name and kind, or else the first of that name
+// that is not a table.
+const CatalogObject* FindObject(const DatabaseCatalog& c, const std::string& name, const std::string& code) {
+  auto it = c.index().objectsByName.find(name);
+  if (it == c.index().objectsByName.end()) return nullptr;
+  for (size_t i : it->second)
+    if (c.objects[i].typeCode == code) return &c.objects[i];
+  if (IsTableTypeCode(code)) return nullptr;
+  for (size_t i : it->second)
+    if (!IsTableTypeCode(c.objects[i].typeCode)) return &c.objects[i];
+  return nullptr;
+}
+
+void CollectConstraints(DatabaseCatalog& c, const AppState& state) {
+  c.tableConstraints.clear();
+  auto it = c.index().objectsByParent.find(c.currentObject.id);
+  if (it == c.index().objectsByParent.end()) return;
+  for (size_t i : it->second) {
+    if (state.StopRequested()) return;
+    const CatalogObject& o = c.objects[i];
+    ConstraintEntry e;
+    e.name = o.name;
+    e.typeCode = o.typeCode;
+    e.isPrimaryKey = o.typeCode == "PK";
+    e.isUnique = o.typeCode == "UQ";
+    e.isForeignKey = o.typeCode == "F ";
+    e.objectId = state.legacyCatalogMode ? o.parentObjectId : o.id;
+    c.tableConstraints.push_back(std::move(e));
+  }
+}
+
+std::vector<ColumnDescriptor> IdentityDescriptors(const CatalogObject& o) {
+  std::vector<ColumnDescriptor> d(3);
+  d[0].valueText = std::to_string(o.id);
+  d[1].valueText = o.typeCode;
+  d[2].valueText = o.name;
+  return d;
+}
+
+// Appends the data pages the data page map holds under `key`, once each
+// when `dedupe` is set.
+void AppendDataPages(DatabaseCatalog& c, int32_t key, bool dedupe) {
+  auto& map = c.database->dataPageMap;
+  auto it = map.find(key);
+  if (it == map.end()) return;
+  for (const auto& e : it->second) {
+    if (e.pageType != kDataPage) continue;
+    PageId id = e.id();
+    if (dedupe && !c.seenPages.insert({id.fileId, id.page}).second) continue;
+    c.tablePages.push_back(id);
+  }
+}
+
+void ModernStorage(DatabaseCatalog& c) {
+  const auto& ix = c.index();
+  const int32_t tableId = c.currentObject.id;
+  auto& dataMap = c.database->dataPageMap;
+  auto& iamMap = c.database->iamPageMap;
+
+  // Base rowset: index id 0 or 1 (the smallest; the last of equal ones),
+  // else the table's last rowset, else one made from its first index row.
+  const RowsetRow* base = nullptr;
+  if (auto it = ix.rowsetsByObject.find(tableId); it != ix.rowsetsByObject.end()) {
+    for (size_t i : it->second) {
+      const RowsetRow& r = c.rowsets[i];
+      if ((r.indexId == 0 || r.indexId == 1) && (base == nullptr || r.indexId <= base->indexId)) base = &r;
+    }
+    if (base == nullptr) base = &c.rowsets[it->second.back()];
+  }
+  if (base != nullptr) {
+    c.currentRowset = *base;
+  } else if (auto it = ix.indexesByObject.find(tableId); it != ix.indexesByObject.end()) {
+    for (size_t i : it->second) {
+      const IndexRow& x = c.indexes[i];
+      if (x.rowsetId == 0) continue;
+      c.currentRowset = RowsetRow();
+      c.currentRowset.rowsetId = x.rowsetId;
+      c.currentRowset.objectId = x.objectId;
+      c.currentRowset.indexId = x.indexId;
+      c.foundByIndexStats = 1;
+      break;
+    }
+  }
+
+  // Current allocation unit: the in-row data unit of the base rowset. The
+  // catalog's first page and first IAM page stand; the page maps fill in
+  // what the row lacks.
+  const int64_t rowsetId = c.currentRowset.rowsetId;
+  const AllocUnitRow* unit = nullptr;
+  if (auto it = ix.allocationUnitsByOwner.find(rowsetId); it != ix.allocationUnitsByOwner.end()) {
+    for (size_t i : it->second) {
+      if (c.allocationUnits[i].type == 1) {
+        unit = &c.allocationUnits[i];
+        break;
+      }
+    }
+  }
+  auto fillFromMaps = [&](AllocUnitRow& au, int32_t key, bool viaIndexStats) {
+    bool found = false;
+    if (auto it = dataMap.find(key); it != dataMap.end()) {
+      for (const auto& e : it->second) {
+        if (e.pageType == kDataPage && au.firstPage.page == 0) {
+          au.firstPage = e.id();
+          found = true;
+        }
+      }
+    }
+    if (auto it = iamMap.find(key); it != iamMap.end()) {
+      for (const auto& e : it->second) {
+        if (au.firstIamPage.page == 0) {
+          au.firstIamPage = e.id();
+          found = true;
+        }
+      }
+    }
+    if (found && viaIndexStats) c.foundByIndexStats = 1;
+  };
+  if (unit != nullptr && (unit->firstPage.page != 0 || unit->rootPage.page != 0 || unit->firstIamPage.page != 0)) {
+    c.currentAllocUnit = *unit;
+    fillFromMaps(c.currentAllocUnit, PageKeyOfAllocationUnit(unit->allocationUnitId, unit->ownerId), false);
+  } else {
+    AllocUnitRow au = unit != nullptr ? *unit : AllocUnitRow();
+    au.allocationUnitId = rowsetId;
+    au.ownerId = rowsetId;
+    if (unit == nullptr) au.type = 1;
+    int32_t key = PageKeyOfAllocationUnit(rowsetId, rowsetId);
+    auto upper = static_cast<uint64_t>(rowsetId) >> 32;
+    auto lower = static_cast<uint64_t>(rowsetId) & 0xFFFFFFFFu;
+    if (dataMap.find(key) == dataMap.end() && upper > 0xFFFFFF && (upper > 0x01000000 || lower != 0)) {
+      int64_t shifted = static_cast<int64_t>(((upper - 0x01000000u) << 32) | lower);
+      key = PageKeyOfAllocationUnit(shifted, shifted);
+    }
+    fillFromMaps(au, key, true);
+    c.currentAllocUnit = au;
+  }
+
+  // Table rowsets and their allocation units.
+  if (auto it = ix.rowsetsByObject.find(tableId); it != ix.rowsetsByObject.end()) {
+    for (size_t i : it->second) c.tableRowsets.push_back(c.rowsets[i]);
+  }
+  if (c.tableRowsets.empty()) {
+    if (auto it = ix.indexesByObject.find(tableId); it != ix.indexesByObject.end()) {
+      for (size_t i : it->second) {
+        const IndexRow& x = c.indexes[i];
+        if (x.rowsetId == 0) continue;
+        RowsetRow r;
+        r.rowsetId = x.rowsetId;
+        r.objectId = x.objectId;
+        r.indexId = x.indexId;
+        c.tableRowsets.push_back(r);
+      }
+    }
+  }
+  for (const auto& r : c.tableRowsets) {
+    if (auto it = ix.allocationUnitsByOwner.find(r.rowsetId); it != ix.allocationUnitsByOwner.end())
+      for (size_t i : it->second) c.tableAllocationUnits.push_back(c.allocationUnits[i]);
+  }
+  if (c.foundByIndexStats && c.tableAllocationUnits.empty()) {
+    for (const auto& r : c.tableRowsets) {
+      if (auto it = ix.allocationUnitsById.find(r.rowsetId); it != ix.allocationUnitsById.end())
+        for (size_t i : it->second) c.tableAllocationUnits.push_back(c.allocationUnits[i]);
+    }
+    if (c.tableAllocationUnits.empty()) {
+      for (const auto& r : c.tableRowsets) {
+        AllocUnitRow au;
+        au.allocationUnitId = r.rowsetId;
+        au.ownerId = r.rowsetId;
+        c.tableAllocationUnits.push_back(au);
+      }
+    }
+  }
+  for (const auto& au : c.tableAllocationUnits)
+    AppendDataPages(c, PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId), c.foundByIndexStats != 0);
+  if (c.tablePages.empty()) AppendDataPages(c, tableId, c.foundByIndexStats != 0);
+}
+
+}  // namespace
+
+std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::string& name,
+                                                const std::string& typeCode,
+                                                const std::vector<ModuleValue>& moduleValues) {
+  const AppState& state = c.database->state();
+  const bool legacy = state.legacyCatalogMode;
+  c.currentObject = CatalogObject();
+  c.currentAllocUnit = AllocUnitRow();
+  c.currentRowset = RowsetRow();
+  c.tableConstraints.clear();
+  c.tableRowsets.clear();
+  c.tableAllocationUnits.clear();
+  c.tablePages.clear();
+  c.tableColumns.clear();
+  c.tableLegacyColumns.clear();
+  c.tableRowsetColumns.clear();
+  c.tableOldRowsetColumns.clear();
+  c.tableOldRowsetColumnExtras.clear();
+  c.tableIndexes.clear();
+  c.primaryKeyColumns.clear();
+  c.columnDescriptors.clear();
+  c.seenPages.clear();
+  c.foundByIndexStats = 0;
+  c.firstStoredColumn = 0;
+  c.detailsReady = 0;
+
+  const CatalogObject* found = FindObject(c, name, typeCode);
+  if (found == nullptr) return {};
+  c.currentObject = *found;
+  CollectConstraints(c, state);
+  if (PathOfTypeCode(found->typeCode) == DetailsPath::kIdentity) return IdentityDescriptors(*found);
+
+  const auto& ix = c.index();
+  const int32_t tableId = found->id;
+  if (!legacy) {
+    ModernStorage(c);
+  } else {
+    AppendDataPages(c, tableId, false);
+  }
+
+  // Columns: rows of this table (bits 24 and 25 of the id ignored), number
+  // 0, the first row of each column id.
+  std::unordered_set<int32_t> taken;
+  if (!legacy) {
+    if (auto it = ix.columnsByObject.find(tableId & kObjectIdMask); it != ix.columnsByObject.end()) {
+      for (size_t i : it->second) {
+        const ColumnRow& col = c.columns[i];
+        if (col.number != 0 || !taken.insert(col.columnId).second) continue;
+        c.tableColumns.push_back(col);
+      }
+    }
+  } else if (auto it = ix.legacyColumnsByObject.find(tableId & kObjectIdMask); it != ix.legacyColumnsByObject.end()) {
+    for (size_t i : it->second) {
+      const LegacyColumnRow& col = c.legacyColumns[i];
+      if (!taken.insert(col.columnId).second) continue;
+      c.tableLegacyColumns.push_back(col);
+    }
+  }
+
+  // Where each column lies in the record.
+  const int64_t baseRowset = c.currentRowset.rowsetId;
+  if (!legacy) {
+    if (auto it = ix.rowsetColumnsByRowset.find(baseRowset); it != ix.rowsetColumnsByRowset.end()) {
+      for (size_t i : it->second) c.tableRowsetColumns.push_back(c.rowsetColumns[i]);
+    }
+    if (c.tableRowsetColumns.empty()) {
+      if (auto it = ix.oldRowsetColumnsByRowset.find(baseRowset); it != ix.oldRowsetColumnsByRowset.end())
+        for (size_t i : it->second) c.tableOldRowsetColumns.push_back(c.oldRowsetColumns[i]);
+      if (auto it = ix.oldRowsetColumnExtrasByRowset.find(baseRowset); it != ix.oldRowsetColumnExtrasByRowset.end()) {
+        for (size_t i : it->second) {
+          const auto& extra = c.oldRowsetColumnExtras[i];
+          for (auto& old : c.tableOldRowsetColumns)
+            if (old.columnId == extra.columnId) old.extraValue = extra.value;
+          c.tableOldRowsetColumnExtras.push_back(extra);
+        }
+      }
+    }
+  }
+
+  // Index columns of the table's indexes.
+  std::vector<IndexColumnRow> keyColumns;
+  if (auto it = ix.indexesByObject.find(tableId); it != ix.indexesByObject.end()) {
+    for (size_t i : it->second) {
+      const IndexRow& x = c.indexes[i];
+      if ((x.status & 1) != 0 && x.indexId > 0) c.tableIndexes.push_back(x);
+    }
+  }
+  if (auto it = ix.indexColumnsByObject.find(tableId); it != ix.indexColumnsByObject.end()) {
+    for (const auto& x : c.tableIndexes) {
+      for (size_t i : it->second) {
+        IndexColumnRow col = c.indexColumns[i];
+        if (col.indexId != x.indexId) continue;
+        col.owningIndexStatus = x.status;
+        keyColumns.push_back(col);
+      }
+    }
+  }
+
+  // Descriptors.
+  std::vector<ColumnDescriptor> d;
+  auto describe = [&](int systemTypeId, int32_t userTypeId, int length) {
+    ColumnDescriptor cd;
+    std::string typeName;
+    for (const auto& t : c.scalarTypes) {
+      if (t.id == systemTypeId) {
+        typeName = t.name;
+        break;
+      }
+    }
+    cd.typeText = typeName + "(" + std::to_string(length) + ")";
+    int32_t typeIndex = systemTypeId == 34 ? kTypeImage : TypeIndexOf(systemTypeId);
+    if (typeIndex == kTypeClr && userTypeId == 129) typeIndex = kTypeGeometry;
+    if (typeIndex == kTypeClr && userTypeId == 128) typeIndex = kTypeHierarchyid;
+    switch (typeIndex) {
+      case 1: case 3: case 10: case 11: case 18: case 23: case 24: case 26: case 33: case 34:
+        cd.declaredLength = DeclaredLengthOf(cd.typeText);
+        break;
+      default: cd.declaredLength = 0;
+    }
+    cd.variable = (typeIndex == 11 || (typeIndex >= 15 && typeIndex <= 20) || typeIndex == 25 || typeIndex == 26 ||
+                   typeIndex == 33 || typeIndex == 34)
+                      ? 1
+                      : 0;
+    cd.typeIndex = typeIndex == kType232 ? kTypeNvarchar : typeIndex;
+    return cd;
+  };
+  if (!legacy) {
+    for (const auto& col : c.tableColumns) {
+      if (col.systemTypeId == 0) continue;
+      ColumnDescriptor cd = describe(col.systemTypeId, col.userTypeId, col.maxLength);
+      cd.name = col.name;
+      cd.columnId = col.columnId;
+      cd.physicalColumnId = col.columnId;
+      cd.precision = col.precision;
+      cd.scale = col.scale;
+      cd.collationId = col.collationId;
+      cd.identityText = col.identityText;
+      cd.nullable = static_cast<uint8_t>(1 - (col.status & 1));
+      cd.sparse = static_cast<uint8_t>((col.status >> 24) & 1);
+      cd.statusBit3 = static_cast<uint8_t>((col.status >> 3) & 1);
+      d.push_back(std::move(cd));
+    }
+  } else {
+    for (const auto& col : c.tableLegacyColumns) {
+      if (col.systemType == 0) continue;
+      ColumnDescriptor cd = describe(col.systemType, col.userType, col.length);
+      cd.name = col.name;
+      cd.columnId = col.columnId;
+      cd.physicalColumnId = col.columnId;
+      cd.precision = col.precision;
+      cd.scale = col.scale;
+      cd.collationId = col.collationId;
+      cd.leafOffset = col.physicalOffset;
+      cd.legacyOffsetInRow = col.offsetInRow;
+      cd.identityText = col.identityText;
+      // SQL Server 2000 marks NOT NULL columns in bit 0 of their type status.
+      cd.nullable = static_cast<uint8_t>(1 - (col.typeStatus & 1));
+      d.push_back(std::move(cd));
+    }
+    // Keys: the index behind each primary key or unique constraint of the
+    // table carries the constraint's name.
+    if (auto it = ix.legacyIndexKeysByObject.find(tableId); it != ix.legacyIndexKeysByObject.end()) {
+      for (const auto& con : c.tableConstraints) {
+        if (!con.isPrimaryKey && !con.isUnique) continue;
+        const CatalogObject* object = nullptr;
+        for (const auto& o : c.objects)
+          if (o.name == con.name && o.parentObjectId == tableId) object = &o;
+        if (object == nullptr) continue;
+        for (size_t i : it->second) {
+          const LegacyIndexKeys& keys = c.legacyIndexKeys[i];
+          if (keys.name != object->bareName) continue;
+          for (int16_t columnId : keys.keyColumnIds) {
+            for (auto& cd : d) {
+              if (cd.columnId != columnId) continue;
+              if (con.isPrimaryKey) {
+                cd.primaryKeyColumn = 1;
+                c.primaryKeyColumns.push_back(PrimaryKeyColumnEntry{found->name, cd.name, 0});
+              } else {
+                cd.uniqueConstraintColumn = 1;
+              }
+            }
+          }
+          break;
+        }
+      }
+    }
+  }
+  std::stable_sort(d.begin(), d.end(),
+                   [](const ColumnDescriptor& a, const ColumnDescriptor& b) { return a.columnId < b.columnId; });
+
+  for (const auto& rc : c.tableRowsetColumns) {
+    for (auto& cd : d) {
+      if (cd.columnId != rc.rowsetColumnId) continue;
+      cd.leafOffset = static_cast<int16_t>(rc.offset & 0xFFFF);
+      cd.physicalColumnId = rc.hobtColumnId;
+      cd.nullBit = rc.nullBit;
+      cd.hasLayout = 1;
+      break;
+    }
+  }
+  if (!c.tableOldRowsetColumns.empty()) {
+    const size_t described = d.size();
+    std::vector<ColumnDescriptor> extra;
+    for (const auto& old : c.tableOldRowsetColumns) {
+      bool matched = false;
+      for (size_t i = 0; i < described; ++i) {
+        ColumnDescriptor& cd = d[i];
+        if (cd.columnId != old.columnId) continue;
+        cd.leafOffset = old.firstValue;
+        cd.nullBit = old.secondValue;
+        cd.physicalColumnId = old.extraValue;
+        cd.hasLayout = 1;
+        matched = true;
+      }
+      if (!matched) {
+        ColumnDescriptor cd;
+        cd.columnId = old.columnId;
+        cd.physicalColumnId = kNotStoredColumn;
+        cd.leafOffset = old.firstValue;
+        cd.nullBit = old.secondValue;
+        extra.push_back(std::move(cd));
+      }
+    }
+    if (d.size() != c.tableOldRowsetColumns.size()) d.insert(d.end(), extra.begin(), extra.end());
+  }
+  if (c.tableRowsetColumns.empty() && c.tableOldRowsetColumns.empty()) {
+    for (auto& cd : d) cd.hasLayout = 1;
+  }
+  if (c.tableOldRowsetColumns.empty()) {
+    const std::string tableIdText = std::to_string(tableId);
+    for (auto& cd : d) {
+      if (cd.hasLayout) continue;
+      const std::string former = std::to_string(cd.physicalColumnId);
+      cd.physicalColumnId = kNotStoredColumn;
+      for (const auto& mv : moduleValues) {
+        if (mv.objectId != tableIdText || mv.subObjectId != former || mv.value.empty()) continue;
+        if (auto text = DecodeModuleText(mv.value)) cd.valueText += text->text;
+      }
+    }
+  }
+
+  for (const auto& kc : keyColumns) {
+    for (auto& cd : d) {
+      if (cd.columnId != kc.property) continue;
+      if (kc.owningIndexStatus & 0x20) {
+        cd.primaryKeyColumn = 1;
+        c.primaryKeyColumns.push_back(PrimaryKeyColumnEntry{found->name, cd.name, kc.firstTiny});
+      }
+      if (kc.owningIndexStatus & 0x8) cd.uniqueIndexColumn = 1;
+      if (kc.owningIndexStatus & 0x40) {
+        cd.uniqueConstraintColumn = 1;
+        cd.keyFlags = kc.firstTiny;
+      }
+    }
+  }
+  if (auto it = ix.foreignKeysByParentTable.find(tableId); it != ix.foreignKeysByParentTable.end()) {
+    for (size_t i : it->second) {
+      const ForeignKeyColumn& fk = c.foreignKeyColumns[i];
+      for (auto& cd : d) {
+        if (cd.columnId != fk.parentColumnId) continue;
+        if (!fk.referencedTableName.empty() && !fk.referencedColumnName.empty()) {
+          cd.foreignKeyColumn = 1;
+          cd.referencedTableName = fk.referencedTableName;
+          cd.referencedColumnName = fk.referencedColumnName;
+        }
+        break;
+      }
+    }
+  }
+
+  c.firstStoredColumn = 0;
+  for (size_t i = 0; i < d.size(); ++i) {
+    if (d[i].physicalColumnId != kNotStoredColumn) {
+      c.firstStoredColumn = static_cast<int32_t>(i);
+      break;
+    }
+  }
+  c.columnDescriptors = d;
+  c.detailsReady = 1;
+  return d;
+}
+
+}  // namespace pagewright

@@ -1,0 +1,57 @@
+// Object classification and the details of one selected object.
+//
+// Every object carries a two-character type code from sysschobjs (or
+// sysobjects): "U " user table, "S " system table, "V " view, "P "
+// procedure, "FN"/"IF"/"TF" functions, "TR" trigger, "D " default, "PK",
+// "UQ", "F ", "C " constraints, "X " extended procedure, "TT" table type.
+// Tables take the table path (storage, columns, keys); the other codes the
+// identity path (id, code, name).
+#ifndef PAGEWRIGHT_CATALOG_OBJECT_DETAILS_H_
+#define PAGEWRIGHT_CATALOG_OBJECT_DETAILS_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog/database_catalog.h"
+
+namespace pagewright {
+
+// One stored module value (sysobjvalues or syscomments): object id, sub id
+// and the value as "0x" followed by upper-case hex digit pairs.
+struct ModuleValue {
+  std::string objectId;
+  std::string subObjectId;
+  std::string value;
+};
+
+enum class DetailsPath { kTable, kIdentity };
+
+// Which details an object of this type code gets.
+DetailsPath PathOfTypeCode(const std::string& typeCode);
+bool IsTableTypeCode(const std::string& typeCode);
+
+// Prepares the catalog's working set for the named object and returns its
+// column descriptors (tables), or three descriptors holding the object id,
+// type code and name (other objects). An object not found gives an empty
+// list. A table kind ("U ", "S ") is found by name and exact type code; any
+// other kind by name among the objects that are not tables, preferring one
+// of exactly that kind.
+std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& catalog, const std::string& name,
+                                                const std::string& typeCode,
+                                                const std::vector<ModuleValue>& moduleValues);
+
+// The data-page-map key (page header object id) of an allocation unit.
+int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId);
+
+// Decoded text of a module value: the bytes of "0x..." hex pairs, read as
+// UTF-16LE when any byte after the first is zero, else as 8-bit text.
+struct DecodedModuleText {
+  std::string text;
+  bool wide = false;
+};
+std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText);
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_CATALOG_OBJECT_DETAILS_H_

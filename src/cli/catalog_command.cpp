@@ -1,0 +1,60 @@
+// pagewright catalog FILE [--sql2000]: the catalog as a stable text.
+#include <cstdio>
+#include <string>
+
+#include "catalog/database_catalog.h"
+#include "catalog/object_details.h"
+#include "catalog/object_labels.h"
+#include "cli/commands.h"
+#include "cli/terminal_progress.h"
+#include "pagestore/collation_table.h"
+
+namespace pagewright::cli {
+
+int RunCatalog(const std::vector<std::string>& args) {
+  std::string file;
+  AppState state;
+  for (const auto& a : args) {
+    if (a == "--sql2000") {
+      state.legacyCatalogMode = true;
+    } else if (file.empty() && a.rfind("--", 0) != 0) {
+      file = a;
+    } else {
+      std::fprintf(stderr, "usage: pagewright catalog FILE [--sql2000]\n");
+      return 2;
+    }
+  }
+  if (file.empty()) {
+    std::fprintf(stderr, "usage: pagewright catalog FILE [--sql2000]\n");
+    return 2;
+  }
+  LoadCollationTable(state, ExecutableFolder());
+  ProgressSink sink;
+  sink.progress.Show();
+  auto reader = DatabaseReader::OpenDatabase(state, file, file, &sink);
+  if (!reader->openSucceeded()) return 1;
+  auto catalog = DatabaseCatalog::Build(*reader);
+  sink.progress.Hide();
+  std::string name = reader->databaseName.empty() ? "RepairDataBase" : reader->databaseName;
+  std::printf("Database name: %s\n", name.c_str());
+  std::printf("Database version: %s\n", state.versionText.empty() ? "Unknown SQL Version" : state.versionText.c_str());
+  std::printf("Collation Type: %s\n", state.collationName.empty() ? "Unknown Collation" : state.collationName.c_str());
+  const std::vector<CatalogObject> objects = catalog->objects;
+  for (const auto& o : objects) {
+    std::string kind = ObjectKindWord(o.typeCode);
+    if (kind.empty() || o.name.empty()) continue;
+    if (o.typeCode == "U ") {
+      auto columns = LoadObjectDetails(*catalog, o.name, o.typeCode, {});
+      std::printf("TABLE %s (%zu data pages)\n", o.name.c_str(), catalog->tablePages.size());
+      for (const auto& c : columns) {
+        if (c.name.empty()) continue;
+        std::printf("  %s\n", ColumnListing(c).c_str());
+      }
+    } else {
+      std::printf("%s %s\n", kind.c_str(), o.name.c_str());
+    }
+  }
+  return 0;
+}
+
+}  // namespace pagewright::cli
