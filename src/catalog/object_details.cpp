@@ -26,7 +26,32 @@ int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId) {
   return static_cast<int32_t>(static_cast<uint32_t>((id >> 16) & 0xFFFFFFFFu));
 }
 
-std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText) {
+namespace {
+
+bool ControlByte(uint8_t b) { return b < 0x20 && b != '\t' && b != '\r' && b != '\n'; }
+
+// UTF-16 code units that read as text: no control characters, no unpaired
+// surrogates.
+bool PlausibleUtf16(const std::vector<uint8_t>& bytes) {
+  size_t units = bytes.size() / 2;
+  for (size_t i = 0; i < units; ++i) {
+    uint16_t u = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    if (u == 0 && i + 1 == units) break;
+    if (u < 0x20 ? ControlByte(static_cast<uint8_t>(u)) || u == 0 : u == 0xFFFF || u == 0xFFFE) return false;
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      uint16_t v = i + 1 < units ? static_cast<uint16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8)) : 0;
+      if (v < 0xDC00 || v > 0xDFFF) return false;
+      ++i;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText, ModuleTextKind kind) {
   const size_t length = valueText.size();
   if (length / 2 == 0) return std::nullopt;
   auto nibble = [](char c) -> uint8_t {
@@ -41,6 +66,10 @@ std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText) 
   }
   DecodedModuleText out;
   out.wide = std::find(bytes.begin() + (bytes.empty() ? 0 : 1), bytes.end(), uint8_t{0}) != bytes.end();
+  if (!out.wide && bytes.size() % 2 == 0 && !bytes.empty()) {
+    out.wide = kind == ModuleTextKind::kDefinition ||
+               (std::any_of(bytes.begin(), bytes.end(), ControlByte) && PlausibleUtf16(bytes));
+  }
   out.text = out.wide ? Utf16LeToUtf8UntilNul(bytes) : CodePageToUtf8(bytes, kSystemAnsiCodePage);
   return out;
 }
@@ -461,7 +490,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       cd.physicalColumnId = kNotStoredColumn;
       for (const auto& mv : moduleValues) {
         if (mv.objectId != tableIdText || mv.subObjectId != former || mv.value.empty()) continue;
-        if (auto text = DecodeModuleText(mv.value)) cd.valueText += text->text;
+        if (auto text = DecodeModuleText(mv.value, ModuleTextKind::kDefinition)) cd.valueText += text->text;
       }
     }
   }

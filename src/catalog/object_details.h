@@ -44,13 +44,20 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& catalog, const 
 // The data-page-map key (page header object id) of an allocation unit.
 int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId);
 
-// Decoded text of a module value: the bytes of "0x..." hex pairs, read as
-// UTF-16LE when any byte after the first is zero, else as 8-bit text.
+// Decoded text of a module value: the bytes of "0x..." hex pairs (upper-case
+// digits), read as UTF-16LE or as 8-bit text. Module definitions are stored
+// as UTF-16 by SQL Server; for them pass kDefinition and every even-length
+// value is read as UTF-16, so that text without Latin letters keeps its
+// characters. Values of unknown kind are read as UTF-16 when a byte after
+// the first is zero, or when their 8-bit reading holds control bytes that
+// their UTF-16 reading does not.
+enum class ModuleTextKind { kUnknown, kDefinition };
 struct DecodedModuleText {
   std::string text;
   bool wide = false;
 };
-std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText);
+std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText,
+                                                  ModuleTextKind kind = ModuleTextKind::kUnknown);
 
 }  // namespace pagewright
 
