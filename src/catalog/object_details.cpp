@@ -194,14 +194,19 @@ void ModernStorage(DatabaseCatalog& c) {
     }
     if (found && viaIndexStats) c.foundByIndexStats = 1;
   };
-  if (unit != nullptr && (unit->firstPage.page != 0 || unit->rootPage.page != 0 || unit->firstIamPage.page != 0)) {
+  if (unit != nullptr) {
+    // The catalog's allocation unit: an empty table has none of its pages
+    // set and stays empty; one with pages keeps them and the maps only fill
+    // in what the row lacks.
     c.currentAllocUnit = *unit;
-    fillFromMaps(c.currentAllocUnit, PageKeyOfAllocationUnit(unit->allocationUnitId, unit->ownerId), false);
+    if (unit->firstPage.page != 0 || unit->rootPage.page != 0 || unit->firstIamPage.page != 0)
+      fillFromMaps(c.currentAllocUnit, PageKeyOfAllocationUnit(unit->allocationUnitId, unit->ownerId), false);
   } else {
-    AllocUnitRow au = unit != nullptr ? *unit : AllocUnitRow();
+    // No allocation unit row: the rowset id stands in for its id.
+    AllocUnitRow au;
     au.allocationUnitId = rowsetId;
     au.ownerId = rowsetId;
-    if (unit == nullptr) au.type = 1;
+    au.type = 1;
     int32_t key = PageKeyOfAllocationUnit(rowsetId, rowsetId);
     auto upper = static_cast<uint64_t>(rowsetId) >> 32;
     auto lower = static_cast<uint64_t>(rowsetId) & 0xFFFFFFFFu;
@@ -367,16 +372,8 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
     int32_t typeIndex = systemTypeId == 34 ? kTypeImage : TypeIndexOf(systemTypeId);
     if (typeIndex == kTypeClr && userTypeId == 129) typeIndex = kTypeGeometry;
     if (typeIndex == kTypeClr && userTypeId == 128) typeIndex = kTypeHierarchyid;
-    switch (typeIndex) {
-      case 1: case 3: case 10: case 11: case 18: case 23: case 24: case 26: case 33: case 34:
-        cd.declaredLength = DeclaredLengthOf(cd.typeText);
-        break;
-      default: cd.declaredLength = 0;
-    }
-    cd.variable = (typeIndex == 11 || (typeIndex >= 15 && typeIndex <= 20) || typeIndex == 25 || typeIndex == 26 ||
-                   typeIndex == 33 || typeIndex == 34)
-                      ? 1
-                      : 0;
+    cd.declaredLength = HasDeclaredLength(typeIndex) ? DeclaredLengthOf(cd.typeText) : 0;
+    cd.variable = IsVariableTypeIndex(typeIndex) ? 1 : 0;
     cd.typeIndex = typeIndex == kType232 ? kTypeNvarchar : typeIndex;
     return cd;
   };
@@ -450,6 +447,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       cd.leafOffset = static_cast<int16_t>(rc.offset & 0xFFFF);
       cd.physicalColumnId = rc.hobtColumnId;
       cd.nullBit = rc.nullBit;
+      cd.bitPosition = rc.bitPosition;
       cd.hasLayout = 1;
       break;
     }

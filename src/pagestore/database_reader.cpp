@@ -1,5 +1,7 @@
 #include "pagestore/database_reader.h"
 
+#include "pagestore/allocation_map.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -420,6 +422,12 @@ std::unique_ptr<CDataPage> DatabaseReader::ReadCatalogPage(PageId id) {
   auto bytes = ReadPageBytes(id, Source::kOldFile, 0, kPageSize);
   if (!bytes) return nullptr;
   return std::make_unique<CDataPage>(std::move(*bytes), this);
+}
+
+std::unique_ptr<IamPage> DatabaseReader::ReadIamPage(PageId id) {
+  auto bytes = ReadRawPage(id);
+  if (!bytes) return nullptr;
+  return std::make_unique<IamPage>(std::move(*bytes), this);
 }
 
 std::unique_ptr<TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {

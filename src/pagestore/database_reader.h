@@ -102,6 +102,8 @@ class DatabaseReader {
   // is taken to be shifted by c - p pages and position 2p - c is read,
   // provided the page found there carries number p.
   std::unique_ptr<TextMixPage> ReadTextMixPage(PageId id);
+  // An IAM page with its extent bitmap and header decoded.
+  std::unique_ptr<class IamPage> ReadIamPage(PageId id);
 
   // Finds, checks and maps the secondary files: those `files` names (looked
   // for in the old file's folder with the extension ".ndf"), or, when the

@@ -31,7 +31,8 @@ struct ColumnDescriptor {
   int16_t leafOffset = 0;  // fixed column: offset from the record start;
                            // variable column: -1 for the first, -2 ...
   int16_t legacyOffsetInRow = 0;
-  int32_t nullBit = -1;  // 1-based position in the null bitmap
+  int32_t nullBit = -1;       // 1-based position in the null bitmap
+  int16_t bitPosition = -1;   // bit columns: the bit within their byte, when known
   uint8_t primaryKeyColumn = 0;
   uint8_t uniqueIndexColumn = 0;
   uint8_t uniqueConstraintColumn = 0;
@@ -54,6 +55,20 @@ struct RowDecodeContext {
 // The number between the first "(" and the first ")" of a type text, 0 when
 // there is none.
 int32_t DeclaredLengthOf(const std::string& typeText);
+
+// A descriptor for a column known only by name, type text and value-type
+// index (the columns of system tables the shell decodes itself): declared
+// length and variable flag follow the catalog's rules.
+ColumnDescriptor DescribeColumn(const std::string& name, const std::string& typeText, int32_t typeIndex);
+
+// The stored columns (physical column id not -99) in the order their values
+// lie in a record: by physical column id.
+std::vector<size_t> StoredColumnOrder(const std::vector<ColumnDescriptor>& columns);
+
+// Whether columns of a value-type index are stored in the variable part,
+// and whether their type text's length is the declared length.
+bool IsVariableTypeIndex(int32_t typeIndex);
+bool HasDeclaredLength(int32_t typeIndex);
 
 }  // namespace pagewright
 

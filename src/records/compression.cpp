@@ -140,7 +140,9 @@ void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state) 
 
 namespace {
 
-// Writes the columns of one compressed record into a growing buffer.
+// Writes the columns of one compressed record into a growing buffer: each
+// column takes its type's width (a max type: its value's length), and its
+// column entry records where its value lies.
 class Rebuild {
  public:
   Rebuild(CPrimaryRecord& record, const PrimaryRecordPage& page, const std::vector<ColumnDescriptor>& columns,
@@ -156,29 +158,15 @@ class Rebuild {
     int32_t declared = 0;
     const CompressedValue* anchor = nullptr;
   };
-  Column Describe(size_t i) const;
-  // Makes room for `length` bytes at w; false when the record would grow
-  // past its bound.
-  bool Reserve(int64_t length) {
-    if (w_ < 0 || w_ + length > kMaxRebuiltFixedData) return false;
-    if (static_cast<int64_t>(buffer_.size()) < w_ + length) buffer_.resize(static_cast<size_t>(w_ + length), 0);
-    return true;
-  }
-  void Write(ByteSpan bytes, int64_t room) {
-    size_t n = std::min<size_t>(bytes.size(), static_cast<size_t>(std::max<int64_t>(room, 0)));
-    if (n > 0) std::memcpy(buffer_.data() + w_, bytes.data(), n);
-  }
-  bool Advance(int64_t by) {
-    if (by < 0) by = 0;
-    if (!Reserve(by)) return false;
-    w_ += by;
-    return true;
-  }
-  // Width after the declared cut.
-  static int32_t Cut(const Column& c) { return c.declared > 0 && c.declared < c.width ? c.declared : c.width; }
-  bool ShortValue(size_t i, const Column& c, ByteSpan v);
+  Column Describe(size_t descriptor, size_t stored) const;
+  // Lays `value` out at w over `width` bytes (zero-padded or cut) and
+  // advances; false when the record would grow past its bound.
+  bool Place(size_t entry, ByteSpan value, int64_t width);
+  // A complete value (anchor prefix already applied): integers decoded,
+  // Unicode text decompressed, the rest as stored.
+  bool Whole(size_t entry, const Column& c, ByteSpan value, bool declaredCut);
+  bool ShortValue(size_t entry, const Column& c, ByteSpan v);
   void LongValue(const Column& c, size_t& k);
-  bool Whole(size_t i, const Column& c, ByteSpan value);
 
   CPrimaryRecord& r_;
   const PrimaryRecordPage& page_;
@@ -188,50 +176,51 @@ class Rebuild {
   int64_t w_ = 0;
 };
 
-Rebuild::Column Rebuild::Describe(size_t i) const {
+Rebuild::Column Rebuild::Describe(size_t descriptor, size_t stored) const {
   Column c;
   BitCursor bits;
-  TypeLayout layout = ComputeTypeLayout(columns_[i], bits, columns_[i].typeIndex);
+  TypeLayout layout = ComputeTypeLayout(columns_[descriptor], bits, columns_[descriptor].typeIndex);
   c.width = layout.valueLength;
-  c.type = columns_[i].typeIndex;
-  c.declared = DeclaredLengthOf(columns_[i].typeText);
+  c.type = columns_[descriptor].typeIndex;
+  c.declared = DeclaredLengthOf(columns_[descriptor].typeText);
   const auto& anchors = page_.compression.anchorValues;
-  if (i < anchors.size() && anchors[i].length > 0) c.anchor = &anchors[i];
+  if (stored < anchors.size() && anchors[stored].length > 0) c.anchor = &anchors[stored];
   return c;
 }
 
-// A complete value of column i (anchor or prefix already applied): integers
-// are decoded, Unicode text decompressed, the rest written as stored. A
-// column of a max type (no fixed width) takes exactly its value's bytes and
-// records that length in its column entry.
-bool Rebuild::Whole(size_t i, const Column& c, ByteSpan value) {
+bool Rebuild::Place(size_t entry, ByteSpan value, int64_t width) {
+  if (width < 0) width = 0;
+  if (w_ + width > kMaxRebuiltFixedData) return false;
+  buffer_.resize(static_cast<size_t>(w_ + width), 0);
+  size_t n = std::min<size_t>(value.size(), static_cast<size_t>(width));
+  if (n > 0) std::memcpy(buffer_.data() + w_, value.data(), n);
+  r_.columnEntries[entry].offset = static_cast<int32_t>(w_);
+  r_.columnEntries[entry].length = static_cast<int32_t>(width);
+  w_ += width;
+  return true;
+}
+
+bool Rebuild::Whole(size_t entry, const Column& c, ByteSpan value, bool declaredCut) {
   if (IsNumeric(c.type)) {
+    uint8_t little[8];
     int32_t width = std::clamp(c.width, 0, 8);
-    if (!Reserve(std::max(c.width, 8))) return false;
-    DecodeCompressedInteger(value, buffer_.data() + w_, width);
-    return Advance(c.width);
+    DecodeCompressedInteger(value, little, 8);
+    return Place(entry, ByteSpan(little, static_cast<size_t>(width)), c.width);
   }
   std::vector<uint8_t> text;
   if (IsUnicode(c.type) && value.size() % 2 == 1) {
     text = ScsuToUtf16(value);
     value = text;
   }
-  if (c.width <= 0) {
-    if (!Reserve(static_cast<int64_t>(value.size()))) return false;
-    Write(value, static_cast<int64_t>(value.size()));
-    r_.columnEntries[i].length = static_cast<int32_t>(value.size());
-    return Advance(static_cast<int64_t>(value.size()));
-  }
-  int32_t width = text.empty() ? Cut(c) : c.width;
-  if (!Reserve(std::max<int64_t>(width, 0))) return false;
-  Write(value, width);
-  return Advance(width);
+  if (c.width <= 0) return Place(entry, value, static_cast<int64_t>(value.size()));
+  int32_t width = declaredCut && c.declared > 0 && c.declared < c.width ? c.declared : c.width;
+  return Place(entry, value, width);
 }
 
-bool Rebuild::ShortValue(size_t i, const Column& c, ByteSpan v) {
+bool Rebuild::ShortValue(size_t entry, const Column& c, ByteSpan v) {
   const size_t n = v.size();
   if (c.anchor && n >= 1 && v[0] <= static_cast<size_t>(c.anchor->length)) {
-    // Prefix shared with the anchor value, then the bytes after v's first.
+    // The prefix shared with the anchor value, then the bytes after v's first.
     size_t p = v[0];
     std::vector<uint8_t> value(c.anchor->bytes.begin(), c.anchor->bytes.begin() + static_cast<long>(p));
     if (IsNumeric(c.type) || n <= 1 || c.width <= 0 || static_cast<int64_t>(p + n - 1) <= c.width) {
@@ -239,15 +228,9 @@ bool Rebuild::ShortValue(size_t i, const Column& c, ByteSpan v) {
     } else {
       value.resize(p + n - 1, 0);
     }
-    if (!IsNumeric(c.type) && !IsUnicode(c.type) && c.width > 0) {
-      // Written whole, without the declared cut.
-      if (!Reserve(std::max<int64_t>(c.width, static_cast<int64_t>(value.size())))) return false;
-      Write(value, std::max<int64_t>(c.width, 0));
-      return Advance(c.width);
-    }
-    return Whole(i, c, value);
+    return Whole(entry, c, value, false);
   }
-  return Whole(i, c, v);
+  return Whole(entry, c, v, true);
 }
 
 void Rebuild::LongValue(const Column& c, size_t& k) {
@@ -275,21 +258,21 @@ void Rebuild::LongValue(const Column& c, size_t& k) {
 
 void Rebuild::Run() {
   r_.columnEntries.clear();
-  ByteSpan shortData = r_.FixedData();
-  const std::vector<uint8_t> shortCopy(shortData.begin(), shortData.end());
-  shortData = shortCopy;
+  const std::vector<uint8_t> shortCopy(r_.FixedData().begin(), r_.FixedData().end());
+  const ByteSpan shortData = shortCopy;
   size_t s = 0;
   size_t k = 0;
+  const std::vector<size_t> order = StoredColumnOrder(columns_);
   const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r_.columnCount, 0)),
-                                 r_.descriptorCodes.size(), columns_.size()});
+                                 r_.descriptorCodes.size(), order.size()});
   const auto& dictionary = page_.compression.dictionary;
   for (size_t i = 0; i < count; ++i) {
     const int code = r_.descriptorCodes[i];
-    r_.columnEntries.push_back({code == 0, 0});
-    const Column c = Describe(i);
+    r_.columnEntries.push_back({code == 0, 0, -1});
+    const Column c = Describe(order[i], i);
     bool fits = true;
     if (code == 1) {
-      if (c.anchor) fits = Whole(i, c, c.anchor->bytes);
+      if (c.anchor) fits = Whole(i, c, c.anchor->bytes, true);
     } else if (code >= 2 && code <= 9) {
       size_t n = static_cast<size_t>(code - 1);
       if (!shortData.empty()) {
@@ -309,7 +292,6 @@ void Rebuild::Run() {
     if (!fits || state_.StopRequested()) break;
   }
   r_.fixed = r_.Append(buffer_);
-  r_.fixed.length = static_cast<int32_t>(std::min<int64_t>(w_, static_cast<int64_t>(buffer_.size())));
   r_.fixedLength = static_cast<int16_t>(std::min<int64_t>(w_, 32767));
 }
 

@@ -83,10 +83,13 @@ struct ValueItem {
   bool complex = false;
 };
 
-// Compressed layout: one entry per column, filled by the reconstruction.
+// Compressed layout: one entry per stored column, filled by the
+// reconstruction: NULL mark and, for values laid out in the rebuilt fixed
+// data, where they lie there (offset -1 when the column took no room).
 struct CompressedColumnEntry {
   bool isNull = false;
   int32_t length = 0;
+  int32_t offset = -1;
 };
 
 class CPrimaryRecord : public CRecord {

@@ -59,6 +59,46 @@ int32_t DeclaredLengthOf(const std::string& typeText) {
   return value;
 }
 
+std::vector<size_t> StoredColumnOrder(const std::vector<ColumnDescriptor>& columns) {
+  std::vector<size_t> order;
+  for (size_t i = 0; i < columns.size(); ++i)
+    if (columns[i].physicalColumnId != kNotStoredColumn) order.push_back(i);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return columns[a].physicalColumnId < columns[b].physicalColumnId; });
+  return order;
+}
+
+bool IsVariableTypeIndex(int32_t t) {
+  return t == kTypeNvarchar || (t >= kTypeUniqueidentifier && t <= kTypeSqlVariant) || t == kTypeImage ||
+         t == kTypeText || t == kTypeClr || t == kTypeXml;
+}
+
+bool HasDeclaredLength(int32_t t) {
+  switch (t) {
+    case kTypeBinary:
+    case kTypeChar:
+    case kTypeNchar:
+    case kTypeNvarchar:
+    case kType232:
+    case kTypeNumeric:
+    case kTypeDecimal:
+    case kTypeText:
+    case kTypeClr:
+    case kTypeXml: return true;
+    default: return false;
+  }
+}
+
+ColumnDescriptor DescribeColumn(const std::string& name, const std::string& typeText, int32_t typeIndex) {
+  ColumnDescriptor c;
+  c.name = name;
+  c.typeText = typeText;
+  c.declaredLength = HasDeclaredLength(typeIndex) ? DeclaredLengthOf(typeText) : 0;
+  c.variable = IsVariableTypeIndex(typeIndex) ? 1 : 0;
+  c.typeIndex = typeIndex == kType232 ? kTypeNvarchar : typeIndex;
+  return c;
+}
+
 TypeLayout ComputeTypeLayout(const ColumnDescriptor& column, BitCursor& bits, int32_t typeIndex) {
   TypeLayout t;
   t.bits = &bits;

@@ -1,0 +1,95 @@
+// Runs every UI-port call on one user-interface thread.
+//
+// Wraps an adapter that may only be used from its own thread: a call made
+// on another thread is queued, the caller waits, and the user-interface
+// thread runs it in Pump(). Calls made on the user-interface thread itself
+// run at once.
+#ifndef PAGEWRIGHT_APP_MARSHALLING_UI_PORT_H_
+#define PAGEWRIGHT_APP_MARSHALLING_UI_PORT_H_
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <type_traits>
+
+#include "app/ui_port.h"
+
+namespace pagewright {
+
+class MarshallingUiPort : public UiPort {
+ public:
+  // The calling thread becomes the user-interface thread.
+  explicit MarshallingUiPort(UiPort& target);
+
+  // Runs the queued calls (user-interface thread only).
+  void Pump();
+  // Runs calls as they come until `done()` is true (checked after each
+  // batch and at least every 20 ms).
+  void PumpUntil(const std::function<bool()>& done);
+
+  void InsertPaneLine(int index, const std::string& text) override;
+  void SetPaneLine(int index, const std::string& text) override;
+  void SetCaption(const std::string& text) override;
+  void SetProgressRange(int64_t lower, int64_t upper) override;
+  void SetProgressPos(int64_t position) override;
+  void ShowProgress(bool visible) override;
+  TreeItem InsertTreeItem(TreeItem parent, const std::string& label) override;
+  void SetTreeItemData(TreeItem item, int32_t data) override;
+  int32_t TreeItemData(TreeItem item) override;
+  void SetTreeItemBold(TreeItem item, bool bold) override;
+  void SortTreeChildren(TreeItem item) override;
+  void DeleteAllTreeItems() override;
+  std::string TreeItemLabel(TreeItem item) override;
+  TreeItem TreeItemParent(TreeItem item) override;
+  TreeItem TreeFirstChild(TreeItem item) override;
+  TreeItem TreeNextSibling(TreeItem item) override;
+  TreeItem SelectedTreeItem() override;
+  void SelectTreeItem(TreeItem item) override;
+  void RedrawTree() override;
+  void ShowGridView() override;
+  void ShowTextView() override;
+  void SetRecordsText(const std::string& text) override;
+  void SetGridColumns(const std::vector<std::string>& headings) override;
+  void ClearGrid() override;
+  void InsertGridRow(int index, const std::vector<std::string>& cells) override;
+  void DeleteGridRow(int index) override;
+  void DeleteAllGridRows() override;
+  int GridRowCount() override;
+  void SetPageLabel(const std::string& text) override;
+  void EnablePagingButtons(bool previous, bool next) override;
+  void RepaintGrid() override;
+  void ShowMessage(const std::string& text, MessageIcon icon) override;
+  bool AskYesNo(const std::string& text, MessageIcon icon) override;
+
+ private:
+  struct Task {
+    std::function<void()> run;
+    bool done = false;
+  };
+  void RunOnUiThread(const std::function<void()>& fn);
+  template <typename F>
+  auto Call(F f) -> decltype(f()) {
+    using R = decltype(f());
+    if constexpr (std::is_void_v<R>) {
+      RunOnUiThread(f);
+    } else {
+      std::optional<R> result;
+      RunOnUiThread([&] { result = f(); });
+      return *result;
+    }
+  }
+
+  UiPort& target_;
+  std::thread::id uiThread_;
+  std::mutex mutex_;
+  std::condition_variable queued_;
+  std::condition_variable finished_;
+  std::deque<Task*> queue_;
+};
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_APP_MARSHALLING_UI_PORT_H_

@@ -1,0 +1,194 @@
+#include "records/large_value.h"
+
+#include <set>
+#include <tuple>
+
+#include "pagestore/text_codec.h"
+#include "records/value_format.h"
+
+namespace pagewright {
+
+TextRecord::~TextRecord() = default;
+
+void BuildTextMixPage(TextMixPage& page, const AppState& state) {
+  if (!page.slotTable) return;
+  const auto& slots = *page.slotTable;
+  size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), slots.size());
+  for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
+    int o = slots[i];
+    if (o > kPageSize) {
+      page.records.push_back(nullptr);
+      continue;
+    }
+    auto r = std::make_unique<TextRecord>();
+    ByteSpan p = SubSpan(page.page(), o, kPageSize - o);
+    r->status = DecodeRecordStatus(U8At(p, 0));
+    const int limit = kPageSize - o;
+    const int f = I16At(p, 2);
+    const int fixedLength = f - 4;
+    if (fixedLength > 0 && fixedLength < limit) {
+      ByteSpan data = SubSpan(p, 4, fixedLength);
+      if (!data.empty()) {
+        r->data.assign(data.begin(), data.end());
+        r->hasData = true;
+      }
+    }
+    if (fixedLength >= 10) {
+      r->structureType = I16At(p, 4 + 8);
+      r->payloadLength = f - 14;
+    } else {
+      r->structureType = 8;
+      r->payloadLength = fixedLength;
+    }
+    page.records.push_back(std::move(r));
+  }
+}
+
+namespace {
+
+// Follows the links of one value, collecting its bytes. Every (page, slot)
+// is visited once, links are followed to a bounded depth and the value is
+// cut at kMaxLargeValueBytes, so damaged structures cannot loop or grow
+// without end.
+class Gatherer {
+ public:
+  explicit Gatherer(DatabaseReader& reader) : reader_(reader) {}
+
+  void Structure(ByteSpan g, int32_t n, int depth);
+  void Link(PageId page, int slot, int depth);
+  std::vector<uint8_t> bytes;
+
+ private:
+  void Append(ByteSpan data) {
+    size_t room = kMaxLargeValueBytes - std::min(bytes.size(), kMaxLargeValueBytes);
+    size_t take = std::min(room, data.size());
+    bytes.insert(bytes.end(), data.begin(), data.begin() + static_cast<long>(take));
+  }
+  const TextRecord* RecordOf(PageId page, int slot);
+
+  DatabaseReader& reader_;
+  std::set<std::tuple<int16_t, int32_t, int>> visited_;
+  std::unique_ptr<TextMixPage> page_;  // the page read last
+  PageId pageId_{0, 0};
+};
+
+const TextRecord* Gatherer::RecordOf(PageId id, int slot) {
+  if (!page_ || id != pageId_) {
+    page_ = reader_.ReadTextMixPage(id);
+    pageId_ = id;
+    if (page_) BuildTextMixPage(*page_, reader_.state());
+  }
+  if (!page_ || slot < 0 || static_cast<size_t>(slot) >= page_->records.size()) return nullptr;
+  return static_cast<const TextRecord*>(page_->records[static_cast<size_t>(slot)].get());
+}
+
+void Gatherer::Link(PageId page, int slot, int depth) {
+  if (depth > kMaxLobDepth || reader_.state().StopRequested()) return;
+  if (!visited_.insert({page.fileId, page.page, slot}).second) return;
+  const TextRecord* r = RecordOf(page, slot);
+  if (r == nullptr || !r->hasData) return;
+  // The page may be replaced while the structure is followed: keep a copy.
+  std::vector<uint8_t> data = r->data;
+  int32_t payload = r->payloadLength;
+  Structure(data, payload, depth + 1);
+}
+
+void Gatherer::Structure(ByteSpan g, int32_t n, int depth) {
+  if (g.empty() || bytes.size() >= kMaxLargeValueBytes) return;
+  int32_t type = n < 10 ? static_cast<int32_t>(kNoStructure) : I16At(g, 8);
+  if (type == 4 || type == 6) type = kLargeRoot;
+  switch (type) {
+    case kSmallRoot: {
+      int32_t m = I16At(g, 10);
+      if (m < 1 || m > kPageSize) return;
+      Append(SubSpan(g, 16, std::min<int64_t>(m, static_cast<int64_t>(g.size()) - 16)));
+      return;
+    }
+    case kInternalNode: {
+      int32_t count = I16At(g, 12);
+      for (int32_t k = 0; k < count && 16 + 16 * (k + 1) <= static_cast<int64_t>(g.size()); ++k) {
+        int64_t at = 16 + 16 * k;
+        Link(PageId{static_cast<int16_t>(U16At(g, at + 12)), I32At(g, at + 8)}, I16At(g, at + 14), depth);
+      }
+      return;
+    }
+    case kDataFragment:
+      if (n >= 1 && n <= kPageSize) Append(SubSpan(g, 10, std::min<int64_t>(n, static_cast<int64_t>(g.size()) - 10)));
+      return;
+    case kLargeRoot: {
+      if (n <= 16) return;
+      int32_t count = I16At(g, 12);
+      for (int32_t k = 0; k < count; ++k) {
+        int64_t at = 20 + 12 * k;
+        if (at >= n || at >= kPageSize || at + 12 > static_cast<int64_t>(g.size())) break;
+        Link(PageId{static_cast<int16_t>(U16At(g, at + 8)), I32At(g, at + 4)}, I16At(g, at + 10), depth);
+      }
+      return;
+    }
+    default: return;  // 1, 7, 8 and unknown types hold no data
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader) {
+  Gatherer g(reader);
+  g.Structure(structure, payloadLength, 0);
+  return std::move(g.bytes);
+}
+
+std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
+  const int32_t codePage = flags.codePage > 0 ? flags.codePage : kSystemAnsiCodePage;
+  if (flags.variant) {
+    if (bytes.size() < 8) return {};
+    uint8_t base = bytes[0];
+    ByteSpan rest = bytes.subspan(8);
+    if (base == 165 || base == 173) return FormatHex(rest);
+    if (base == 231 || base == 239) return Utf16LeToUtf8UntilNul(rest);
+    return CodePageToUtf8(rest, codePage);
+  }
+  if (flags.binary) return FormatHex(bytes);
+  if (flags.unicode) return Utf16LeToUtf8UntilNul(bytes);
+  return CodePageToUtf8(bytes, codePage);
+}
+
+std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader) {
+  PageId page{static_cast<int16_t>(U16At(pointer, 12)), I32At(pointer, 8)};
+  int slot = I16At(pointer, 14);
+  auto text = reader.ReadTextMixPage(page);
+  if (!text) return std::nullopt;
+  BuildTextMixPage(*text, reader.state());
+  if (slot < 0 || static_cast<size_t>(slot) >= text->records.size()) return std::nullopt;
+  const auto* r = static_cast<const TextRecord*>(text->records[static_cast<size_t>(slot)].get());
+  if (r == nullptr || !r->hasData) return std::nullopt;
+  Gatherer g(reader);
+  std::vector<uint8_t> data = r->data;
+  g.Structure(data, r->payloadLength, 0);
+  return std::move(g.bytes);
+}
+
+std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags) {
+  auto bytes = ReadTextPointerBytes(pointer, reader);
+  if (!bytes) return {};
+  std::string text = LargeValueText(*bytes, flags);
+  return text.empty() ? " " : text;
+}
+
+std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader) {
+  Gatherer g(reader);
+  for (int64_t at = 12; at + 12 <= static_cast<int64_t>(root.size()); at += 12) {
+    if (reader.state().StopRequested()) break;
+    int32_t size = I32At(root, at);
+    if (size <= 0) continue;
+    int16_t file = I16At(root, at + 8);
+    if (file > 1000) file = 1;
+    g.Link(PageId{file, I32At(root, at + 4)}, I16At(root, at + 10), 0);
+  }
+  return std::move(g.bytes);
+}
+
+std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const LargeValueFlags& flags) {
+  return LargeValueText(ReadInRowRootBytes(root, reader), flags);
+}
+
+}  // namespace pagewright

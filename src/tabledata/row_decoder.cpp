@@ -1,0 +1,344 @@
+#include "tabledata/row_decoder.h"
+
+#include "records/binary_xml.h"
+#include "records/large_value.h"
+#include "records/record_enumeration.h"
+#include "records/value_format.h"
+
+namespace pagewright {
+
+std::string ConvertLargeValue(const std::vector<uint8_t>& bytes) {
+  if (bytes.empty()) return {};
+  return ConvertBinaryXml(bytes);
+}
+
+namespace {
+
+// Pointer kinds of complex values (first byte, or first u16 when it is 0).
+constexpr int kRowOverflowPointer = 2;
+constexpr int kBlobRootPointer = 4;
+constexpr size_t kTextPointerSize = 16;
+
+bool IsBinaryTypeIndex(int32_t t) { return t == kTypeVarbinary || t == kTypeClr; }
+
+class RecordDecoder {
+ public:
+  RecordDecoder(const CPrimaryRecord& r, RowDecodeContext& ctx, DatabaseReader& reader, const DecodeMode& mode,
+                const std::vector<int>& storedRank)
+      : r_(r), ctx_(ctx), reader_(reader), state_(reader.state()), mode_(mode), storedRank_(storedRank) {
+    sparseCount_ = r.hasSparseVector ? static_cast<int>(r.sparse.size()) : 0;
+  }
+
+  // Decodes the columns into `row`; false when the positional decoder drops
+  // the row (its first stored column came out empty).
+  bool Decode(DecodedRow& row);
+
+ private:
+  struct Flags {
+    bool binary = false, variant = false, unicode = false;
+  };
+  std::string Sparse(const ColumnDescriptor& c);
+  std::string Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned);
+  std::string Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags, bool& assigned);
+  std::string Fixed(ColumnDescriptor& c, TypeLayout& layout);
+  std::string CompressedFixed(ColumnDescriptor& c, int code, size_t stored);
+  int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, state_); }
+
+  const CPrimaryRecord& r_;
+  RowDecodeContext& ctx_;
+  DatabaseReader& reader_;
+  const AppState& state_;
+  const DecodeMode& mode_;
+  const std::vector<int>& storedRank_;
+  BitCursor bits_;
+  int64_t fixedCursor_ = 0;
+  size_t variableCounter_ = 0;
+  int processed_ = 0;
+  int sparseCount_ = 0;
+};
+
+std::string RecordDecoder::Sparse(const ColumnDescriptor& c) {
+  std::string text;
+  for (const auto& item : r_.sparse) {
+    if (item.id != c.columnId || !item.range.present) continue;
+    BitCursor bits;
+    TypeLayout layout = ComputeTypeLayout(c, bits, c.typeIndex);
+    layout.valueLength = static_cast<int16_t>(item.range.length);
+    layout.available = item.range.length;
+    text = FormatValue(layout, r_.Bytes(item), c, state_);
+  }
+  return text;
+}
+
+std::string RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags,
+                                   bool& assigned) {
+  const bool xml = typeIndex == kTypeXml;
+  const bool placeholders = state_.placeholderMode && !mode_.moduleForm;
+  LargeValueFlags lob{flags.variant, flags.binary, flags.unicode, CodePage(c)};
+  if (value.empty()) {
+    assigned = false;
+    return {};
+  }
+  if (value.size() == kTextPointerSize && value[0] == 0) {
+    if (xml) {
+      auto bytes = ReadTextPointerBytes(value, reader_);
+      return bytes ? ConvertLargeValue(*bytes) : std::string();
+    }
+    if (placeholders) return kBinaryPlaceholder;
+    return ReadTextPointerValue(value, reader_, lob);
+  }
+  int kind = value[0] != 0 ? value[0] : U16At(value, 0);
+  if (kind == kRowOverflowPointer || kind == kBlobRootPointer) {
+    if (xml) {
+      if (kind == kBlobRootPointer && placeholders && !mode_.rowset) return kBigBinaryPlaceholder;
+      return ConvertLargeValue(ReadInRowRootBytes(value, reader_));
+    }
+    if (kind == kBlobRootPointer && placeholders) return kBigBinaryPlaceholder;
+    return ReadInRowRootValue(value, reader_, lob);
+  }
+  return {};
+}
+
+std::string RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned) {
+  const auto& values = r_.values;
+  if (values.empty() || index < 0 || static_cast<size_t>(index) >= values.size()) {
+    ++variableCounter_;
+    ++processed_;
+    return {};
+  }
+  const ValueItem& item = values[static_cast<size_t>(index)];
+  Flags flags;
+  if (typeIndex == kTypeImage) typeIndex = kTypeVarbinary;  // image reads as varbinary
+  flags.binary = IsBinaryTypeIndex(typeIndex);
+  flags.variant = typeIndex == kTypeSqlVariant;
+  flags.unicode = typeIndex == kTypeNvarchar || typeIndex == kTypeNtext;
+  std::string text;
+  if (item.complex) {
+    text = Complex(c, typeIndex, r_.Bytes(item), flags, assigned);
+    if (!assigned) {  // a complex entry without data
+      ++variableCounter_;
+      return {};
+    }
+  } else if (item.range.present) {
+    BitCursor bits;
+    ColumnDescriptor typed = c;
+    typed.typeIndex = typeIndex;
+    TypeLayout layout = ComputeTypeLayout(typed, bits, typeIndex);
+    layout.valueLength = static_cast<int16_t>(std::min<int32_t>(item.range.length, 32767));
+    layout.available = item.range.length;
+    layout.isVariable = 1;
+    ByteSpan value = r_.Bytes(item);
+    text = typeIndex == kTypeSqlVariant ? FormatVariant(item.range.length, layout, value, typed, state_)
+                                        : FormatValue(layout, value, typed, state_);
+  }
+  ++variableCounter_;
+  ++processed_;
+  return text;
+}
+
+std::string RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
+  ByteSpan fixed = r_.FixedData();
+  ++processed_;
+  if (!r_.fixed.present) {
+    fixedCursor_ += layout.fixedSize;
+    return {};
+  }
+  const int64_t length = static_cast<int64_t>(fixed.size());
+  int64_t leaf = c.leafOffset;
+  if (!mode_.rowset && leaf < 0) leaf = 3 - leaf;
+  int64_t at = -1;
+  bool advanceByFixedSize = false;
+  if (!mode_.rowset && state_.legacyCatalogMode) {
+    const int64_t legacy = c.legacyOffsetInRow;
+    if (c.leafOffset < 0 && legacy > 0 && legacy - 4 < length) {
+      at = legacy - 4;
+      advanceByFixedSize = true;
+    } else if (legacy - 4 >= 0 && legacy - 4 != fixedCursor_ && legacy - 4 < length) {
+      at = legacy - 4;
+    } else if (fixedCursor_ < length) {
+      at = fixedCursor_;
+    }
+  } else if (leaf - 4 >= 0 && leaf - 4 <= length) {
+    at = leaf - 4;
+  } else if (fixedCursor_ < length) {
+    at = fixedCursor_;
+  }
+  if (at < 0) return {};
+  // A bit column whose bit position is known reads its own bit.
+  if (mode_.rowset && c.typeIndex == kTypeBit && c.hasLayout && c.bitPosition >= 0 && c.bitPosition < 8) {
+    fixedCursor_ = at + 1;
+    if (at >= length) return {};
+    return ((fixed[static_cast<size_t>(at)] >> c.bitPosition) & 1) ? "True" : "False";
+  }
+  layout.available = length - at;
+  std::string text = FormatValue(layout, fixed.subspan(static_cast<size_t>(at)), c, state_);
+  if (advanceByFixedSize && layout.consumed == 0) {
+    fixedCursor_ = at + layout.fixedSize;
+  } else {
+    fixedCursor_ = at + layout.consumed;
+  }
+  return text;
+}
+
+std::string RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t stored) {
+  ++processed_;
+  if (stored >= r_.columnEntries.size()) return {};
+  const CompressedColumnEntry& e = r_.columnEntries[stored];
+  if (e.offset < 0) return {};  // an empty value, or one that took no room
+  ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
+  if (value.empty()) return {};
+  BitCursor bits;  // each compressed bit column has a byte of its own
+  TypeLayout layout = ComputeTypeLayout(c, bits, c.typeIndex);
+  layout.available = e.length;
+  if (layout.valueLength <= 0 || layout.isVariable) {
+    layout.valueLength = static_cast<int16_t>(std::min<int32_t>(e.length, 32767));
+    layout.isVariable = 1;
+  }
+  (void)code;
+  return FormatValue(layout, value, c, state_);
+}
+
+bool RecordDecoder::Decode(DecodedRow& row) {
+  auto& columns = ctx_.columns;
+  const int recordColumns = r_.columnCount;
+  const bool compressed = r_.status.compressed;
+  // A column no value is decoded for shows NULL, never an earlier record's
+  // (module text rows: empty).
+  row.assign(columns.size(), mode_.moduleForm ? "" : kNullText);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    ColumnDescriptor& c = columns[i];
+    if (c.physicalColumnId == kNotStoredColumn) {
+      row[i] = c.valueText;
+      continue;
+    }
+    const int stored = storedRank_[i];
+    if (stored >= recordColumns) continue;  // a record with fewer columns than the table
+    TypeLayout layout = ComputeTypeLayout(c, bits_, c.typeIndex);
+    int variableIndex = layout.isVariable && c.leafOffset < 0 ? -1 - c.leafOffset : static_cast<int>(variableCounter_);
+    int code = -1;
+    if (compressed && mode_.rowset && static_cast<size_t>(stored) < r_.descriptorCodes.size()) {
+      code = r_.descriptorCodes[static_cast<size_t>(stored)];
+      if (code <= 9 || code == 12) {
+        layout.isVariable = 0;
+      } else if (code == 10 || code == 11) {
+        layout.isVariable = 1;
+        variableIndex = static_cast<int>(variableCounter_);
+      }
+    }
+    const int limit = mode_.rowset ? recordColumns : static_cast<int>(columns.size());
+    if (c.physicalColumnId > limit) c.physicalColumnId = c.columnId;
+    int bitIndex;
+    if (c.nullBit > 0 && c.nullBit <= recordColumns) {
+      bitIndex = c.nullBit - 1;
+    } else if (!mode_.rowset) {
+      bitIndex = processed_;
+    } else if (c.physicalColumnId - sparseCount_ - 1 > 0 && c.physicalColumnId - sparseCount_ - 1 <= recordColumns) {
+      bitIndex = c.physicalColumnId - sparseCount_ - 1;
+    } else {
+      bitIndex = sparseCount_;
+    }
+    const bool nullFlag = !compressed && r_.NullBit(bitIndex);
+
+    if (mode_.rowset) {
+      bool isNull = false;
+      if (compressed) {
+        isNull = static_cast<size_t>(stored) < r_.columnEntries.size() && r_.columnEntries[static_cast<size_t>(stored)].isNull;
+      } else if (!mode_.moduleForm) {
+        isNull = !c.sparse && (c.hasLayout == 0 || nullFlag);
+      }
+      if (isNull) {
+        row[i] = kNullText;
+        ++processed_;
+        continue;
+      }
+    }
+
+    // The positional decoder honours the null bitmap too (SQL Server 2000
+    // records carry one bit per column): a NULL fixed column would otherwise
+    // show its zero bytes as a value.
+    if (!mode_.rowset && !mode_.moduleForm && nullFlag && c.nullable && !c.sparse) {
+      if (layout.isVariable) {
+        ++variableCounter_;
+        ++processed_;
+      } else {
+        Fixed(c, layout);  // still moves the fixed and bit cursors past it
+      }
+      row[i] = kNullText;
+      continue;
+    }
+
+    int32_t typeIndex = c.typeIndex;
+    std::string text;
+    bool assigned = true;
+    if (c.sparse) {
+      text = Sparse(c);
+    } else if (processed_ > recordColumns) {
+      text.clear();
+    } else if (compressed && mode_.rowset && !layout.isVariable) {
+      text = CompressedFixed(c, code, static_cast<size_t>(stored));
+    } else if (layout.isVariable) {
+      if (!mode_.rowset && nullFlag) {
+        ++variableCounter_;
+      } else {
+        if (!mode_.rowset && state_.legacyCatalogMode && !nullFlag && variableCounter_ < r_.values.size()) {
+          const ValueItem& here = r_.values[variableCounter_];
+          if (!here.range.present || here.range.length == 0) {
+            size_t alternative = c.legacyOffsetInRow < 0 ? static_cast<size_t>(-1 - c.legacyOffsetInRow) : 0;
+            if (alternative < r_.values.size() && r_.values[alternative].range.present &&
+                r_.values[alternative].range.length > 0) {
+              variableCounter_ = alternative;
+            }
+          }
+          variableIndex = static_cast<int>(variableCounter_);
+        } else if (!mode_.rowset) {
+          variableIndex = static_cast<int>(variableCounter_);
+        }
+        text = Variable(c, typeIndex, variableIndex, assigned);
+      }
+    } else {
+      text = Fixed(c, layout);
+    }
+    if (!assigned) continue;  // left as it was set above
+    if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && text != " ") text = "0x" + text;
+    if (!mode_.rowset && text.empty() && c.nullable && !mode_.moduleForm) text = kNullText;
+    row[i] = std::move(text);
+  }
+  if (!mode_.rowset) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].physicalColumnId == kNotStoredColumn) continue;
+      return !row[i].empty();
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
+                                   const DecodeMode& mode) {
+  std::vector<DecodedRow> rows;
+  const AppState& state = reader.state();
+  // Rank of each descriptor among the stored columns, in record order.
+  std::vector<int> rank(context.columns.size(), 0);
+  const std::vector<size_t> order = StoredColumnOrder(context.columns);
+  for (size_t k = 0; k < order.size(); ++k) rank[order[k]] = static_cast<int>(k);
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
+  for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
+    const CPrimaryRecord* r = RecordAt(page, i);
+    if (r == nullptr || r->status.kind == kIndexRecord || r->invalid) continue;
+    if (!state.showDeleted && r->ghost) continue;
+    RecordDecoder decoder(*r, context, reader, mode, rank);
+    DecodedRow row;
+    if (decoder.Decode(row)) rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, PageId id, RowDecodeContext& context,
+                                     const DecodeMode& mode, bool catalogPage) {
+  auto page = catalogPage ? LoadCatalogPage(reader, id) : LoadDataPage(reader, id);
+  if (!page || page->header.pageType != kDataPage) return {};
+  return DecodePage(*page, context, reader, mode);
+}
+
+}  // namespace pagewright

@@ -1,0 +1,51 @@
+// The table row decoder: the records of one data page as rows of display
+// text, one text per column of the table.
+//
+// Two decoders share one interface. The rowset decoder knows where each
+// column lies (leaf offset and null bit from the rowset column table); the
+// positional decoder walks the columns in order, for SQL Server 2000
+// catalogs and tables whose rowset column rows are missing.
+#ifndef PAGEWRIGHT_TABLEDATA_ROW_DECODER_H_
+#define PAGEWRIGHT_TABLEDATA_ROW_DECODER_H_
+
+#include <string>
+#include <vector>
+
+#include "pagestore/database_reader.h"
+#include "records/column_descriptor.h"
+#include "records/record.h"
+
+namespace pagewright {
+
+// One decoded row: the value text of every column of the context, in the
+// context's column order.
+using DecodedRow = std::vector<std::string>;
+
+constexpr const char* kNullText = "NULL";
+constexpr const char* kBinaryPlaceholder = "<BINARY DATA>";
+constexpr const char* kBigBinaryPlaceholder = "<BIG BINARY DATA>";
+
+struct DecodeMode {
+  bool rowset = true;       // the rowset decoder (else the positional one)
+  bool moduleForm = false;  // decoding module text rows of a system table
+};
+
+// The columns' value texts for every accepted record of the page, in slot
+// order. `context` keeps physical column id corrections between pages.
+std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
+                                   const DecodeMode& mode);
+
+// Reads a data page (file id 1 following the page source; a catalog page
+// from the old file when `catalogPage`) and decodes it; empty when the page
+// cannot be read or is not a data page. The caller publishes `context` as
+// the current decode context while it decodes.
+std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, PageId page, RowDecodeContext& context,
+                                     const DecodeMode& mode, bool catalogPage = false);
+
+// The XML text of an xml value's stored bytes; empty when they are not
+// binary XML.
+std::string ConvertLargeValue(const std::vector<uint8_t>& bytes);
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_TABLEDATA_ROW_DECODER_H_
