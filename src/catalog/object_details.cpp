@@ -260,6 +260,36 @@ void ModernStorage(DatabaseCatalog& c) {
 
 }  // namespace
 
+std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& c, int32_t tableId,
+                                                const std::string& constraintName) {
+  std::vector<std::string> out;
+  auto columnName = [&](int32_t columnId) -> std::string {
+    for (const auto& col : c.columns)
+      if ((col.objectId & kObjectIdMask) == (tableId & kObjectIdMask) && col.columnId == columnId && col.number == 0)
+        return col.name;
+    for (const auto& col : c.legacyColumns)
+      if (col.objectId == tableId && col.columnId == columnId) return col.name;
+    return {};
+  };
+  for (const auto& x : c.indexes) {
+    if (x.objectId != tableId || x.name != constraintName) continue;
+    std::vector<const IndexColumnRow*> keys;
+    for (const auto& ic : c.indexColumns)
+      if (ic.objectId == tableId && ic.indexId == x.indexId) keys.push_back(&ic);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const IndexColumnRow* a, const IndexColumnRow* b) { return a->columnOrdinal < b->columnOrdinal; });
+    for (const IndexColumnRow* k : keys) out.push_back(columnName(k->property));
+    return out;
+  }
+  for (const auto& x : c.legacyIndexKeys) {
+    if (x.objectId != tableId || x.name != constraintName) continue;
+    for (int16_t id : x.keyColumnIds) out.push_back(columnName(id));
+    return out;
+  }
+  for (const auto& pk : c.primaryKeyColumns) out.push_back(pk.columnName);
+  return out;
+}
+
 std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::string& name,
                                                 const std::string& typeCode,
                                                 const std::vector<ModuleValue>& moduleValues) {

@@ -23,6 +23,9 @@ struct ModuleValue {
   std::string objectId;
   std::string subObjectId;
   std::string value;
+  // sysobjvalues' value class (1: module definitions, 2: computed column
+  // definitions); -1 for syscomments rows, which are all definitions.
+  int32_t valueClass = -1;
 };
 
 enum class DetailsPath { kTable, kIdentity };
@@ -40,6 +43,13 @@ bool IsTableTypeCode(const std::string& typeCode);
 std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& catalog, const std::string& name,
                                                 const std::string& typeCode,
                                                 const std::vector<ModuleValue>& moduleValues);
+
+// The key columns, in key order, of the index behind a primary key or
+// unique constraint of a table, found by the constraint's name as declared
+// (without schema); the table's primary key columns when no index has that
+// name.
+std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& catalog, int32_t tableId,
+                                                const std::string& constraintName);
 
 // The data-page-map key (page header object id) of an allocation unit.
 int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId);

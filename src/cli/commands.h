@@ -21,6 +21,11 @@ class ProgressSink : public NotificationSink {
 int RunInfo(const std::vector<std::string>& args);
 int RunCatalog(const std::vector<std::string>& args);
 int RunDump(const std::vector<std::string>& args);
+int RunScan(const std::vector<std::string>& args);
+int RunTree(const std::vector<std::string>& args);
+int RunRows(const std::vector<std::string>& args);
+int RunScript(const std::vector<std::string>& args);
+int RunSnapshot(const std::vector<std::string>& args);
 
 }  // namespace pagewright::cli
 

@@ -11,10 +11,21 @@ void PrintUsage() {
   std::fprintf(stderr,
                "usage: pagewright COMMAND [ARGS]\n"
                "commands:\n"
+               "  scan MDF [options]          scan MDF as the Open command does; log lines, then the object tree\n"
+               "  tree MDF [options]          the object tree with every table expanded\n"
+               "  rows MDF TABLE [--page N] [options]\n"
+               "                              grid page N of a table as CSV, after its page label\n"
+               "  script MDF NAME [options]   the SQL text of a view, procedure, function, trigger, default,\n"
+               "                              key or constraint\n"
+               "  snapshot save MDF OUT.KVSNAPDB [options]\n"
+               "                              scan and save the snapshot\n"
                "  info FILE                   database name, version, collation and page count\n"
                "  catalog FILE [--sql2000]    the tables, columns, keys and modules the catalog holds\n"
                "  dump FILE OBJECT_ID [--data] [--deleted]\n"
-               "                              the records of the pages mapped under an object id\n");
+               "                              the records of the pages mapped under an object id\n"
+               "options: --backup OLD_MDF (default: MDF), --advanced, --show-deleted, --show-advanced-deleted,\n"
+               "         --sql2000, --collation auto|NAME, --log-dir DIR (default: the current folder),\n"
+               "         --snapshot FILE.KVSNAPDB (the backup file's mapping from a snapshot)\n");
 }
 }  // namespace
 
@@ -28,6 +39,11 @@ int main(int argc, char** argv) {
   if (command == "info") return pagewright::cli::RunInfo(args);
   if (command == "catalog") return pagewright::cli::RunCatalog(args);
   if (command == "dump") return pagewright::cli::RunDump(args);
+  if (command == "scan") return pagewright::cli::RunScan(args);
+  if (command == "tree") return pagewright::cli::RunTree(args);
+  if (command == "rows") return pagewright::cli::RunRows(args);
+  if (command == "script") return pagewright::cli::RunScript(args);
+  if (command == "snapshot") return pagewright::cli::RunSnapshot(args);
   if (command == "--help" || command == "-h" || command == "help") {
     PrintUsage();
     return 0;

@@ -1,0 +1,318 @@
+#include "app/main_frame.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "pagestore/collation_table.h"
+#include "scripts/module_text.h"
+#include "snapshot/snapshot_file.h"
+
+namespace pagewright {
+
+namespace {
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+bool IsFile(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+}  // namespace
+
+std::string ApplyRecoveryOptions(AppState& state, const RecoveryOptions& o) {
+  if (Upper(o.mdfPath).find(".MDF") == std::string::npos || !IsFile(o.mdfPath))
+    return "Please select valid SQL file path to continue the recovery process.";
+  if (Upper(o.backupMdfPath).find(".MDF") == std::string::npos || !IsFile(o.backupMdfPath))
+    return "Please select valid backup SQL file path to continue the recovery process.";
+  state.backupMdfPath = o.backupMdfPath;
+  std::error_code ec;
+  if (o.logFolder.empty() || !std::filesystem::is_directory(o.logFolder, ec))
+    return "Please select valid Log file path to continue the recovery process.";
+  std::string folder = o.logFolder;
+  if (folder.back() != '/' && folder.back() != '\\') folder.push_back('/');
+  state.logFolder = folder;
+  state.mdfPath = o.mdfPath;
+  state.recoveryMode = o.advanced ? 2 : 1;
+  state.legacyCatalogMode = o.sql2000;
+  state.showDeleted = o.showDeleted;
+  state.showAdvancedDeleted = o.showAdvancedDeleted;
+  state.collationAutoDetect = o.collationAutoDetect;
+  if (!o.collationAutoDetect) state.manualCollationKey = o.manualCollationKey;
+  return {};
+}
+
+MainFrame::MainFrame(AppState& state, UiPort& ui, UiWaiter waiter)
+    : state_(state), ui_(ui), waiter_(std::move(waiter)) {
+  ui_.SetCaption(shell_text::kStartCaption);
+  state_.logLineIndex = 0;
+}
+
+MainFrame::~MainFrame() {
+  state_.stopRequested = true;
+  JoinWorker();
+  FreeDatabase();
+}
+
+// ---------------------------------------------------------------------------
+// Workers
+
+bool MainFrame::Busy() {
+  if (state_.running.load() == 0) return false;
+  ui_.ShowMessage(shell_text::kPleaseWait, MessageIcon::kInformation);
+  return true;
+}
+
+void MainFrame::JoinWorker() {
+  if (!worker_.joinable()) return;
+  if (workerActive_.load() && waiter_) waiter_([this] { return !workerActive_.load(); });
+  worker_.join();
+}
+
+void MainFrame::WaitForWorker() { JoinWorker(); }
+
+void MainFrame::StartWorker(std::function<void()> body) {
+  JoinWorker();  // a stopped worker may still be unwinding
+  workerActive_ = true;
+  worker_ = std::thread([this, body = std::move(body)] {
+    body();
+    workerActive_ = false;
+  });
+}
+
+void MainFrame::EndWorker() {
+  ui_.ShowProgress(false);
+  state_.running = 0;
+}
+
+void MainFrame::Stop() {
+  if (state_.running.load() == 0) return;
+  if (!ui_.AskYesNo(shell_text::kStopQuestion, MessageIcon::kInformation)) return;
+  state_.running = 0;
+  state_.stopRequested = true;
+}
+
+bool MainFrame::RequestClose() {
+  if (state_.running.load() != 0) {
+    ui_.ShowMessage(shell_text::kCloseWhileRunning, MessageIcon::kInformation);
+    return false;
+  }
+  if (!ui_.AskYesNo(shell_text::kCloseQuestion, MessageIcon::kQuestion)) return false;
+  JoinWorker();
+  FreeDatabase();
+  std::error_code ec;
+  if (!state_.logFilePath.empty() && std::filesystem::exists(state_.logFilePath, ec))
+    ui_.ShowMessage("Log file path : " + state_.logFilePath, MessageIcon::kInformation);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Activity log and output pane
+
+void MainFrame::LogLine(const std::string& text) {
+  ui_.InsertPaneLine(state_.logLineIndex++, text);
+  log_.Line(text);
+}
+
+void MainFrame::PaneLine(const std::string& text) { ui_.InsertPaneLine(state_.logLineIndex++, text); }
+
+void MainFrame::OpenLog(const std::string& folder) { log_.Open(folder); }
+
+void MainFrame::Notify(const Notification& n) {
+  switch (n.id) {
+    case NotificationId::kProgressRange: ui_.SetProgressRange(n.wParam, n.lParam); break;
+    case NotificationId::kStatusText: ui_.SetRecordsText(n.text); break;
+    case NotificationId::kOpenFailed:
+      // The reader that failed is freed by the scan job once the open
+      // sequence has returned.
+      ui_.SetProgressPos(0);
+      ui_.SetRecordsText("");
+      ui_.ShowMessage(n.text, MessageIcon::kError);
+      break;
+    case NotificationId::kProgressPos: ui_.SetProgressPos(n.wParam); break;
+    case NotificationId::kLogLine: LogLine(n.text); break;
+    case NotificationId::kNodeSelected: SelectNode(n.lParam); break;
+    case NotificationId::kPagePrevious: PagePrevious(); break;
+    case NotificationId::kPageNext: PageNext(); break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Open, snapshots and the scan job
+
+void MainFrame::FreeDatabase() {
+  catalog_.reset();
+  reader_.reset();
+}
+
+void MainFrame::ResetPreviousScan() {
+  scanModuleValues_.clear();
+  moduleValues_.clear();
+  moduleValuesLoaded_ = false;
+  paging_.reset();
+  FreeDatabase();
+  ui_.ClearGrid();
+  gridColumnCount_ = 0;
+  ui_.SetRecordsText("");
+  ui_.DeleteAllTreeItems();
+  nodes_ = FixedNodes();
+  displayedItem_ = kNoTreeItem;
+}
+
+void MainFrame::ConfirmOptions() {
+  mdfCopy_ = state_.mdfPath;
+  backupCopy_ = state_.backupMdfPath;
+}
+
+bool MainFrame::Open() {
+  if (Busy()) return false;
+  JoinWorker();
+  state_.running = 1;
+  ConfirmOptions();
+  ui_.DeleteAllTreeItems();
+  ui_.SetRecordsText("");
+  ui_.SetPageLabel("");
+  ui_.DeleteAllGridRows();
+  ui_.EnablePagingButtons(false, false);
+  ui_.SetCaption(mdfCopy_);
+  ui_.ShowProgress(true);
+  OpenLog(state_.logFolder);
+  state_.logFilePath = log_.path().string();
+  LogLine(mdfCopy_ + " File is selected for recovery....");
+  state_.snapshotMode = false;
+  ResetPreviousScan();
+  StartWorker([this] { ScanJob(); });
+  return true;
+}
+
+bool MainFrame::LoadSnapshot(const std::string& snapshotPath) {
+  if (Busy()) return false;
+  JoinWorker();
+  state_.running = 1;
+  log_.Close();
+  std::filesystem::path folder = ExecutableFolder();
+  state_.logFolder = folder.empty() ? std::string("./") : folder.string() + "/";
+  OpenLog(state_.logFolder);
+  state_.snapshotMode = true;
+  if (auto header = ReadSnapshotHeader(snapshotPath)) {
+    state_.snapshotPath = snapshotPath;
+    state_.snapshotSourcePath = header->databasePath;
+    state_.collationAutoDetect = header->collationAutoDetect;
+    if (!header->collationAutoDetect) state_.manualCollationKey = header->manualCollationKey;
+    state_.legacyCatalogMode = header->legacyCatalogMode;
+    state_.showDeleted = header->showDeleted;
+    state_.showAdvancedDeleted = header->showAdvancedDeleted;
+  } else {
+    state_.snapshotPath = snapshotPath;
+  }
+  StartWorker([this] { ScanJob(); });
+  return true;
+}
+
+bool MainFrame::SaveSnapshot(const std::string& snapshotPath) {
+  if (Busy()) return false;
+  JoinWorker();
+  state_.running = 1;
+  PaneLine(snapshot_text::kSaving);
+  bool saved = reader_ && WriteSnapshot(snapshotPath, mdfCopy_, advancedMode_, *reader_, state_);
+  state_.running = 0;
+  if (saved) {
+    PaneLine(snapshot_text::kSaved + snapshotPath);
+    ui_.ShowMessage(snapshot_text::kSaved + snapshotPath, MessageIcon::kInformation);
+  } else {
+    PaneLine(snapshot_text::kCannotSave);
+    ui_.ShowMessage(snapshot_text::kCannotSave, MessageIcon::kInformation);
+  }
+  return saved;
+}
+
+void MainFrame::ScanJob() {
+  lastScanCompleted_ = false;
+  state_.legacyCatalogMode = false;
+  ResetPreviousScan();
+  // A new scan reads the backup file until it completes, and finds its own
+  // collation (an earlier scan's must not carry over to another database).
+  state_.pageSource = 1;
+  state_.collationFound = false;
+  state_.collationName.clear();
+  state_.collationKey = 0;
+  state_.collationCodePage = 0;
+  state_.versionText.clear();
+
+  const std::string oldPath = state_.snapshotMode ? state_.snapshotSourcePath : backupCopy_;
+  if (oldPath.empty()) {
+    ui_.ShowMessage(shell_text::kBrowseOld, MessageIcon::kInformation);
+    EndWorker();
+    return;
+  }
+  LogLine("Browse File Path:\t" + oldPath);
+  if (state_.recoveryMode == 2) {
+    LogLine("Advanced mode is selected for file recovery.");
+    advancedMode_ = true;
+  } else {
+    LogLine("Standard mode is selected for file recovery.");
+    advancedMode_ = false;
+  }
+  LogLine("Scanning of file starts...");
+  if (mdfCopy_.empty()) {
+    ui_.ShowMessage(shell_text::kBrowseNew, MessageIcon::kInformation);
+    EndWorker();
+    return;
+  }
+  auto aborted = [&] {
+    FreeDatabase();
+    ui_.DeleteAllTreeItems();
+    EndWorker();
+    LogLine(shell_text::kAborted);
+    ui_.ShowMessage(shell_text::kAborted, MessageIcon::kInformation);
+  };
+  std::string snapshotPath = state_.snapshotPath;
+  reader_ = DatabaseReader::OpenDatabase(state_, oldPath, mdfCopy_, this, [snapshotPath, this](DatabaseReader& r) {
+    return ReadSnapshotMaps(snapshotPath, r, this);
+  });
+  if (!reader_->openSucceeded()) {
+    aborted();
+    return;
+  }
+  catalog_ = DatabaseCatalog::Build(*reader_);
+  if (!catalog_) {
+    aborted();
+    return;
+  }
+  if (catalog_->objects.empty()) {
+    LogLine(shell_text::kNoObjects);
+    ui_.DeleteAllTreeItems();
+    EndWorker();
+    return;
+  }
+  if (state_.versionText.empty()) {
+    state_.versionText = std::string("Database version: ") + shell_text::kUnknownVersion;
+    LogLine(state_.versionText);
+  } else {
+    LogLine("Database version: " + state_.versionText);
+  }
+  if (state_.collationName.empty()) state_.collationName = shell_text::kUnknownCollation;
+  LogLine("Collation Type: " + state_.collationName);
+  const std::string name = reader_->databaseName.empty() ? shell_text::kRepairDatabase : reader_->databaseName;
+  CreateFixedNodes(name);
+  if (!BuildTree()) {
+    ui_.DeleteAllTreeItems();
+    EndWorker();
+    LogLine(shell_text::kNoNamedObject);
+    ui_.ShowMessage(shell_text::kNoNamedObject, MessageIcon::kInformation);
+    return;
+  }
+  ui_.SortTreeChildren(nodes_.userTables);
+  ui_.RedrawTree();
+  RetrieveModuleValues(*reader_, *catalog_, scanModuleValues_, ModuleTableColumns(*catalog_), this);
+  state_.pageSource = 2;
+  ui_.RedrawTree();
+  EndWorker();
+  ui_.SetCaption(shell_text::kCompletedCaption);
+  LogLine(shell_text::kCompletedLine);
+  lastScanCompleted_ = true;
+  ui_.ShowMessage(shell_text::kCompleted, MessageIcon::kInformation);
+}
+
+}  // namespace pagewright

@@ -1,0 +1,182 @@
+// The shell logic: the main frame's commands, the scan job, the object
+// tree, the records panel and the activity log, independent of any toolkit.
+//
+// Commands run on the user-interface thread; each long operation runs on a
+// worker thread, at most one at a time (`running` guards every start). Stop
+// only asks the worker to stop; a new worker never starts, and the database
+// is never freed, before the previous worker has ended.
+#ifndef PAGEWRIGHT_APP_MAIN_FRAME_H_
+#define PAGEWRIGHT_APP_MAIN_FRAME_H_
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/activity_log.h"
+#include "app/ui_port.h"
+#include "catalog/database_catalog.h"
+#include "catalog/object_details.h"
+#include "state/app_state.h"
+#include "state/notifications.h"
+#include "tabledata/record_paging.h"
+
+namespace pagewright {
+
+// Texts of the shell.
+namespace shell_text {
+constexpr const char* kPleaseWait = "Please wait for the running process.";
+constexpr const char* kStopQuestion = "Are you sure to stop the running process?";
+constexpr const char* kCloseWhileRunning = "Please stop the running process to close the application.";
+constexpr const char* kCloseQuestion = "Do you want to close the application?";
+constexpr const char* kBrowseOld = "Browse old MDF file to continue the saving process.";
+constexpr const char* kBrowseNew = "Browse new MDF file to continue the saving process.";
+constexpr const char* kAborted = "Scanning process aborted.";
+constexpr const char* kNoObjects =
+    "Either it is not valid mdf file or highly corrupted, select another file to recover.";
+constexpr const char* kNoNamedObject =
+    "Whether it is not valid mdf file or highly corrupted, select another file to recover.";
+constexpr const char* kCompletedCaption = "Scanning completed for selected mdf file";
+constexpr const char* kCompletedLine = "Scanning completed for selected mdf file.";
+constexpr const char* kCompleted = "Scanning process completed.";
+constexpr const char* kStartCaption = "Select MDF database file to continue the recovery process.";
+constexpr const char* kCreatingTree = "Creating Tree.........";
+constexpr const char* kTreeDone = "Process done.........";
+constexpr const char* kUnknownVersion = "Unknown SQL Version";
+constexpr const char* kUnknownCollation = "Unknown Collation";
+constexpr const char* kRepairDatabase = "RepairDataBase";
+}  // namespace shell_text
+
+// What the recovery options dialog collects.
+struct RecoveryOptions {
+  std::string mdfPath;        // the damaged file
+  std::string backupMdfPath;  // the backup file (scanned in full)
+  std::string logFolder;
+  bool advanced = false;
+  bool sql2000 = false;
+  bool showDeleted = false;
+  bool showAdvancedDeleted = false;
+  bool collationAutoDetect = true;
+  int64_t manualCollationKey = 0;
+};
+
+// The dialog's OK: checks the paths and folder and stores the choices in
+// `state`. Returns the message that keeps the dialog open, or "" on success.
+std::string ApplyRecoveryOptions(AppState& state, const RecoveryOptions& options);
+
+class MainFrame : public NotificationSink {
+ public:
+  // Waits on the user-interface thread until `done()` holds, keeping the
+  // user interface answering the worker's calls meanwhile.
+  using UiWaiter = std::function<void(const std::function<bool()>& done)>;
+
+  MainFrame(AppState& state, UiPort& ui, UiWaiter waiter);
+  ~MainFrame() override;
+
+  // --- commands (user-interface thread) -----------------------------------
+  // The Open command after the options dialog was confirmed: starts a scan.
+  bool Open();
+  // Takes the confirmed dialog's file paths as Open does (the new file a
+  // snapshot load reads).
+  void ConfirmOptions();
+  // Load snapshot: a scan whose old-file mapping comes from the snapshot.
+  bool LoadSnapshot(const std::string& snapshotPath);
+  // Save snapshot: false when it could not be written (or nothing to save).
+  bool SaveSnapshot(const std::string& snapshotPath);
+  void Stop();
+  // Closing the main window: false when refused.
+  bool RequestClose();
+  // A click on a tree item's label; false when refused.
+  bool SelectNode(TreeItem item);
+  bool PageNext();
+  bool PagePrevious();
+
+  // Waits until the current worker has ended.
+  void WaitForWorker();
+  bool WorkerRunning() const { return workerActive_.load(); }
+
+  // --- notifications from the format layers (worker threads) -------------
+  void Notify(const Notification& notification) override;
+
+  // --- state for the shells and the tests ---------------------------------
+  DatabaseReader* reader() const { return reader_.get(); }
+  DatabaseCatalog* catalog() const { return catalog_.get(); }
+  const std::vector<ModuleValue>& scanModuleValues() const { return scanModuleValues_; }
+  const ActivityLog& activityLog() const { return log_; }
+  bool lastScanCompleted() const { return lastScanCompleted_; }
+  TreeItem rootItem() const { return nodes_.root; }
+  TreeItem userTablesItem() const { return nodes_.userTables; }
+  TreeItem systemTablesItem() const { return nodes_.systemTables; }
+  const RecordPaging* paging() const { return paging_.get(); }
+
+ private:
+  struct FixedNodes {
+    TreeItem root = kNoTreeItem, tables = kNoTreeItem, userTables = kNoTreeItem, systemTables = kNoTreeItem,
+             programmability = kNoTreeItem, function = kNoTreeItem, storeProcedure = kNoTreeItem,
+             views = kNoTreeItem, defaults = kNoTreeItem, triggers = kNoTreeItem;
+  };
+
+  bool Busy();
+  void StartWorker(std::function<void()> body);
+  void JoinWorker();
+  void LogLine(const std::string& text);
+  void PaneLine(const std::string& text);
+  void OpenLog(const std::string& folder);
+  void FreeDatabase();
+  void ResetPreviousScan();
+  void EndWorker();
+
+  // Scan job (worker).
+  void ScanJob();
+  void CreateFixedNodes(const std::string& databaseName);
+  bool BuildTree();
+
+  // Node display (worker).
+  void NodeDisplay(TreeItem item);
+  bool ExpandTable(TreeItem item, const std::string& name, const std::string& kind);
+  void ShowTable(const std::vector<ColumnDescriptor>& columns);
+  void ShowModuleText(TreeItem item, const std::vector<ColumnDescriptor>& identity, bool constraintNode);
+  void ShowKeyScript(TreeItem item, bool primaryKey);
+  std::string ModuleText(const std::string& objectIdText);
+  void CommonEnd(TreeItem item);
+
+  // Grid pages (worker).
+  void InsertRows(const std::vector<DecodedRow>& rows, bool logEachRow);
+  void NextPageJob();
+  void PreviousPageJob();
+  void FinishPage();
+
+  AppState& state_;
+  UiPort& ui_;
+  UiWaiter waiter_;
+  ActivityLog log_;
+
+  std::thread worker_;
+  std::atomic<bool> workerActive_{false};
+
+  // Database slot.
+  std::unique_ptr<DatabaseReader> reader_;
+  std::unique_ptr<DatabaseCatalog> catalog_;
+  bool advancedMode_ = false;
+  std::string mdfCopy_;
+  std::string backupCopy_;
+  std::vector<ModuleValue> scanModuleValues_;
+  std::vector<ModuleValue> moduleValues_;
+  bool moduleValuesLoaded_ = false;
+  bool lastScanCompleted_ = false;
+
+  // Tree and records panel.
+  FixedNodes nodes_;
+  TreeItem displayedItem_ = kNoTreeItem;
+  std::unique_ptr<RecordPaging> paging_;
+  std::vector<ColumnDescriptor> shownColumns_;
+  int gridRowCount_ = 0;
+  int gridColumnCount_ = 0;
+  int gridPageNumber_ = 0;
+};
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_APP_MAIN_FRAME_H_

@@ -1,0 +1,127 @@
+#include "scripts/module_text.h"
+
+#include "records/value_format.h"
+#include "tabledata/row_decoder.h"
+
+namespace pagewright {
+
+namespace {
+constexpr int32_t kSysobjvalues = 60;
+constexpr int32_t kSyscomments = 6;
+constexpr int32_t kDefinitionClass = 1;
+}  // namespace
+
+std::vector<ColumnDescriptor> SysobjvaluesColumns() {
+  return {DescribeColumn("valclass", "tinyint(1)", kTypeTinyint), DescribeColumn("objid", "int(4)", kTypeInt),
+          DescribeColumn("subobjid", "int(4)", kTypeInt),        DescribeColumn("valnum", "int(4)", kTypeInt),
+          DescribeColumn("value", "sql_variant(8016)", kTypeSqlVariant),
+          DescribeColumn("imageval", "varbinary(-1)", kTypeVarbinary)};
+}
+
+std::vector<ColumnDescriptor> SyscommentsColumns() {
+  return {DescribeColumn("id", "int", kTypeInt), DescribeColumn("number", "int", kTypeSmallint),
+          DescribeColumn("colid", "short", kTypeSmallint), DescribeColumn("status", "short", kTypeSmallint),
+          DescribeColumn("ctext", "varbinary(-1)", kTypeVarbinary)};
+}
+
+std::vector<ColumnDescriptor> ModuleTableColumns(DatabaseCatalog& catalog) {
+  if (!catalog.database->state().legacyCatalogMode) return SysobjvaluesColumns();
+  for (const char* name : {"syscomments", "dbo.syscomments"}) {
+    auto columns = LoadObjectDetails(catalog, name, "S ", {});
+    if (!columns.empty()) return columns;
+  }
+  return SyscommentsColumns();
+}
+
+void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std::vector<ModuleValue>& target,
+                          const std::vector<ColumnDescriptor>& columns, NotificationSink* sink) {
+  AppState& state = reader.state();
+  const bool legacy = state.legacyCatalogMode;
+  SendLogLine(sink, module_text::kRetrieving);
+  std::vector<PageListEntry> pages;
+  if (auto it = reader.objectPageMap.find(legacy ? kSyscomments : kSysobjvalues); it != reader.objectPageMap.end())
+    pages = it->second;
+  const auto n = static_cast<int64_t>(pages.size());
+  SendProgressRange(sink, 0, n);
+  DecodeMode mode{!legacy && !catalog.tableRowsetColumns.empty(), true};
+  RowDecodeContext context{columns};
+  const RowDecodeContext* previous = state.currentDecodeContext;
+  state.currentDecodeContext = &context;
+  for (int64_t i = 0; i < n && !state.StopRequested(); ++i) {
+    const PageListEntry& entry = pages[static_cast<size_t>(i)];
+    if (legacy && entry.pageType != kDataPage) continue;
+    for (const DecodedRow& row : ReadPageRows(reader, entry.id(), context, mode, true)) {
+      if (row.empty()) continue;
+      ModuleValue v;
+      if (!legacy) {
+        if (row.size() < 3) continue;
+        v.objectId = row[1];
+        v.subObjectId = row[2];
+        v.value = row.back();
+        v.valueClass = std::atoi(row[0].c_str());
+      } else {
+        v.objectId = row[0];
+        if (row.size() >= 2) v.subObjectId = row[1];
+        if (row.size() >= 5) v.value = row[4];
+      }
+      target.push_back(std::move(v));
+    }
+    SendProgressPos(sink, i);
+  }
+  state.currentDecodeContext = previous;
+  SendProgressPos(sink, n);
+  SendLogLine(sink, module_text::kRetrieved);
+}
+
+std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values) {
+  std::string result;
+  for (const auto& v : values) {
+    if (v.objectId != objectIdText) continue;
+    if (v.valueClass != -1 && v.valueClass != kDefinitionClass) continue;  // statistics, properties
+    auto decoded = DecodeModuleText(v.value, ModuleTextKind::kDefinition);
+    if (!decoded) continue;
+    if (decoded->wide || decoded->text != result) result += decoded->text;
+  }
+  return result;
+}
+
+std::string Bracketed(const std::string& identifier) {
+  std::string out = "[";
+  for (char c : identifier) {
+    out.push_back(c);
+    if (c == ']') out.push_back(']');
+  }
+  return out + "]";
+}
+
+std::string BracketedName(const std::string& name) {
+  size_t dot = name.find('.');
+  if (dot == std::string::npos) return Bracketed(name);
+  return Bracketed(name.substr(0, dot)) + "." + Bracketed(name.substr(dot + 1));
+}
+
+std::string PrimaryKeyScript(const std::string& table, const std::vector<std::string>& columns) {
+  std::string list;
+  for (size_t i = 0; i < columns.size(); ++i) list += (i ? " , " : " ") + Bracketed(columns[i]);
+  return "ALTER TABLE " + BracketedName(table) + " ADD PRIMARY KEY (" + list + " )";
+}
+
+std::string UniqueScript(const std::string& table, const std::string& constraint, const std::vector<std::string>& columns) {
+  std::string list;
+  for (size_t i = 0; i < columns.size(); ++i) list += (i ? ",\r\n" : "") + Bracketed(columns[i]) + " ASC";
+  return "ALTER TABLE " + BracketedName(table) + " WITH NOCHECK ADD CONSTRAINT " + Bracketed(constraint) +
+         " UNIQUE NONCLUSTERED \r\n(\r\n" + list + "\r\n)";
+}
+
+std::string CheckScript(const std::string& table, const std::string& constraint, const std::string& moduleText) {
+  return "ALTER TABLE " + BracketedName(table) + " WITH NOCHECK ADD CONSTRAINT " + Bracketed(constraint) +
+         " CHECK " + moduleText;
+}
+
+std::string DefaultScript(const std::string& table, const std::string& constraint, const std::string& moduleText,
+                          const std::string& column) {
+  return "ALTER TABLE " + BracketedName(table) + " ADD CONSTRAINT " + Bracketed(constraint) + " DEFAULT " +
+         moduleText + " FOR " + Bracketed(column);
+}
+
+}  // namespace pagewright

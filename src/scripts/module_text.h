@@ -1,0 +1,61 @@
+// Module text: the stored definitions of views, procedures, functions,
+// triggers, defaults and constraints, and the scripts made for keys.
+//
+// Definitions live in sysobjvalues (2005 and later: value class 1, the
+// definition in `imageval`) or syscomments (2000: `ctext`), one or more rows
+// per object in page and slot order. The rows are decoded with the table
+// row decoder into module values (object id, sub id, value as hex text).
+#ifndef PAGEWRIGHT_SCRIPTS_MODULE_TEXT_H_
+#define PAGEWRIGHT_SCRIPTS_MODULE_TEXT_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalog/database_catalog.h"
+#include "catalog/object_details.h"
+#include "state/notifications.h"
+
+namespace pagewright {
+
+namespace module_text {
+constexpr const char* kRetrieving = "Retrieving Objects of Sysobjvalues System Tables...........";
+constexpr const char* kRetrieved = "Retrieving  Objects of Sysobjvalues System Tables has been done...........";
+}  // namespace module_text
+
+// The columns the shell decodes the module text tables with.
+std::vector<ColumnDescriptor> SysobjvaluesColumns();
+std::vector<ColumnDescriptor> SyscommentsColumns();
+
+// The columns to decode module text rows with: sysobjvalues', or in a SQL
+// Server 2000 catalog those of its syscomments table when the catalog knows
+// them, else the fixed syscomments list.
+std::vector<ColumnDescriptor> ModuleTableColumns(DatabaseCatalog& catalog);
+
+// Reads every row of sysobjvalues (object id 60), or syscomments (6) under
+// SQL Server 2000 catalogs, into `target`; reports the log lines and
+// progress through `sink`.
+void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std::vector<ModuleValue>& target,
+                          const std::vector<ColumnDescriptor>& columns, NotificationSink* sink);
+
+// The definition of an object: the pieces stored for its id, joined in
+// order.
+std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values);
+
+// Scripts for key and constraint nodes, valid T-SQL: the table is
+// schema-qualified ("dbo.Orders"), constraint and column names are bare;
+// identifiers are bracketed.
+std::string PrimaryKeyScript(const std::string& table, const std::vector<std::string>& columns);
+std::string UniqueScript(const std::string& table, const std::string& constraint, const std::vector<std::string>& columns);
+std::string CheckScript(const std::string& table, const std::string& constraint, const std::string& moduleText);
+std::string DefaultScript(const std::string& table, const std::string& constraint, const std::string& moduleText,
+                          const std::string& column);
+
+// "[Order Details]"; "]" doubled.
+std::string Bracketed(const std::string& identifier);
+// "[dbo].[Order Details]" for "dbo.Order Details" (split at the first ".").
+std::string BracketedName(const std::string& qualifiedName);
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_SCRIPTS_MODULE_TEXT_H_

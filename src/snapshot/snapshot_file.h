@@ -1,0 +1,62 @@
+// The snapshot file (extension "KVSNAPDB"): the page maps of a scanned
+// database and the options of the scan, so that a later scan can take the
+// backup file's mapping from it instead of reading the whole file again.
+//
+// Little-endian, packed, no magic number and no version:
+//   u32          L: byte length of the path
+//   L bytes      database path, UTF-16LE, no terminator
+//   u8           advanced mode (1) or standard (0)
+//   u8           collation auto-detect
+//   8 bytes      manual collation key, low 32 bits first; only when the
+//                auto-detect byte is 0
+//   u8           SQL Server 2000 catalog
+//   u8           show deleted records
+//   u8           show advanced deleted records
+//   3 map blocks system object pages, data pages, IAM pages; each:
+//     u64        number of keys (high 32 bits written as 0)
+//     per key, ascending: i32 object id, u32 n, n entries of 10 bytes
+//                (u16 file id, u32 page, i32 page type)
+#ifndef PAGEWRIGHT_SNAPSHOT_SNAPSHOT_FILE_H_
+#define PAGEWRIGHT_SNAPSHOT_SNAPSHOT_FILE_H_
+
+#include <optional>
+#include <string>
+
+#include "pagestore/database_reader.h"
+
+namespace pagewright {
+
+namespace snapshot_text {
+constexpr const char* kLoading = "Loading snapshot...please wait ......................";
+constexpr const char* kSaving = "Saving Snapshot..Please wait....";
+constexpr const char* kSaved = "Snapshot Saved successfully in path ";
+constexpr const char* kCannotSave = "Snapshot cannot be saved.";
+}  // namespace snapshot_text
+
+struct SnapshotHeader {
+  std::string databasePath;
+  bool advanced = false;
+  bool collationAutoDetect = true;
+  int64_t manualCollationKey = 0;
+  bool legacyCatalogMode = false;
+  bool showDeleted = false;
+  bool showAdvancedDeleted = false;
+};
+
+// Writes the snapshot; the options come from `state`. False when the file
+// cannot be created or written.
+bool WriteSnapshot(const std::string& snapshotPath, const std::string& databasePath, bool advanced,
+                   const DatabaseReader& reader, const AppState& state);
+
+// Reads the header; the file is opened for reading only. None when it cannot
+// be opened or is too short.
+std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& snapshotPath);
+
+// Adds the three page maps of the snapshot to the reader's maps (an existing
+// list of a key is extended). False, with the maps left as they were, when
+// the file cannot be opened or ends before all three maps are complete.
+bool ReadSnapshotMaps(const std::string& snapshotPath, DatabaseReader& reader, NotificationSink* sink);
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_SNAPSHOT_SNAPSHOT_FILE_H_
