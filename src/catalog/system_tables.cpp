@@ -59,6 +59,16 @@ std::string NameOrPlaceholder(const CPrimaryRecord& r, uint64_t& counter, const 
 
 PageId StoredPageRef(ByteSpan fixed, int offset) { return ReadStoredPageRef(fixed, offset); }
 
+// Type codes a SQL Server 2000 sysobjects row can carry. Rows with any other
+// code are not sysobjects rows (a 2005-and-later file read as 2000 holds
+// other tables' rows under the same object id) and are left out.
+bool IsLegacyTypeCode(const std::string& code) {
+  for (const char* c : {"C ", "D ", "F ", "FN", "IF", "K ", "L ", "P ", "PK", "R ", "RF", "S ", "TF", "TR", "U ",
+                        "UQ", "V ", "X "})
+    if (code == c) return true;
+  return false;
+}
+
 // Owner ids every SQL Server 2000 database has.
 const char* LegacyOwnerName(int16_t uid) {
   switch (uid) {
@@ -136,6 +146,7 @@ void ReadObjects(const CDataPage& page, WalkContext& ctx, const std::vector<Clas
     o.parentObjectId = legacy && f.size() >= 24 + 4 ? I32At(f, 24) : I32At(f, 15);
     o.parentClass = U8At(f, 19);
     o.objectProperty = I32At(f, 20);
+    if (legacy && !IsLegacyTypeCode(o.typeCode)) return;
     o.name = NameOrPlaceholder(r, ctx.repairCounter, "Repairname");
     o.bareName = o.name;
     if (legacy) {
