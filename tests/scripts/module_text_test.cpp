@@ -67,9 +67,12 @@ ModuleValue Piece(const std::string& id, const std::string& hexValue, int32_t va
 
 TEST(ModuleTextJoin, EightBitPiecesEqualToTheWholeTextSoFarAreSkipped) {
   // Definitions are UTF-16; a piece of odd length can only be 8-bit text.
-  // "ABC" three times: the second equals the text gathered so far.
-  std::vector<ModuleValue> values = {Piece("7", "0x414243"), Piece("7", "0x414243"), Piece("7", "0x414243")};
-  EXPECT_EQ(ModuleTextFor("7", values), "ABCABC") << "only the very first duplicate is suppressed";
+  // The second "ABC" equals the text gathered so far and is left out; a
+  // repeated later piece is kept, since the text gathered is longer.
+  std::vector<ModuleValue> first = {Piece("7", "0x414243"), Piece("7", "0x414243")};
+  EXPECT_EQ(ModuleTextFor("7", first), "ABC");
+  std::vector<ModuleValue> later = {Piece("7", "0x414243"), Piece("7", "0x444546"), Piece("7", "0x444546")};
+  EXPECT_EQ(ModuleTextFor("7", later), "ABCDEFDEF");
 }
 
 TEST(ModuleTextJoin, OtherValueClassesAreNotPartOfTheDefinition) {
