@@ -129,6 +129,18 @@ void Gatherer::Structure(ByteSpan g, int32_t n, int depth) {
   }
 }
 
+// 8-bit text holds no zero bytes. A value whose first byte is not zero and
+// whose every second byte is (UTF-16 text of Latin letters kept where 8-bit
+// text was expected) would end after its first character when read as
+// 8-bit text, so it is read as UTF-16.
+bool LooksLikeUtf16(ByteSpan bytes) {
+  if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes[0] == 0) return false;
+  for (size_t i = 1; i < bytes.size(); i += 2) {
+    if (bytes[i] != 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader) {
@@ -148,7 +160,7 @@ std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
     return CodePageToUtf8(rest, codePage);
   }
   if (flags.binary) return FormatHex(bytes);
-  if (flags.unicode) return Utf16LeToUtf8UntilNul(bytes);
+  if (flags.unicode || LooksLikeUtf16(bytes)) return Utf16LeToUtf8UntilNul(bytes);
   return CodePageToUtf8(bytes, codePage);
 }
 

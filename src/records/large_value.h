@@ -75,8 +75,9 @@ struct LargeValueFlags {
 // through `reader`. Unreadable parts are left out.
 std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader);
 
-// Gathered bytes as display text: hex (binary), UTF-16 (unicode), per base
-// type (variant), or 8-bit text.
+// Gathered bytes as display text: hex (binary), UTF-16 (unicode, or 8-bit
+// text whose every second byte is zero), per base type (variant), or 8-bit
+// text.
 std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags);
 
 // The bytes behind a 16-byte text pointer; nullopt when its page or slot

@@ -299,7 +299,11 @@ bool RecordDecoder::Decode(DecodedRow& row) {
       text = Fixed(c, layout);
     }
     if (!assigned) continue;  // left as it was set above
-    if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && text != " ") text = "0x" + text;
+    // Binary text gets its "0x"; a space (an empty large value) and the
+    // placeholders of large values not read stay as they are.
+    if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && text != " " && text != kBinaryPlaceholder &&
+        text != kBigBinaryPlaceholder)
+      text = "0x" + text;
     if (!mode_.rowset && text.empty() && c.nullable && !mode_.moduleForm) text = kNullText;
     row[i] = std::move(text);
   }
