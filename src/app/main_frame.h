@@ -169,7 +169,9 @@ class MainFrame : public NotificationSink {
 
   // Tree and records panel.
   FixedNodes nodes_;
-  TreeItem displayedItem_ = kNoTreeItem;
+  // Written by the scan job when it clears the tree, read by a click the
+  // user-interface thread refuses while a worker runs.
+  std::atomic<TreeItem> displayedItem_{kNoTreeItem};
   std::unique_ptr<RecordPaging> paging_;
   std::vector<ColumnDescriptor> shownColumns_;
   int gridRowCount_ = 0;

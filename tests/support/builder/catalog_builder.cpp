@@ -167,6 +167,7 @@ DatabaseBuilder CatalogBuilder::Build() {
     if (!t.primaryKey.empty()) ids_[Key(t.schema, t.primaryKeyName)] = next += 16000057;
     for (const auto& fk : t.foreignKeys) ids_[Key(t.schema, fk.name)] = next += 16000057;
     for (const auto& ck : t.checkConstraints) ids_[Key(t.schema, ck.first)] = next += 16000057;
+    for (const auto& uq : t.uniqueKeys) ids_[Key(t.schema, uq.first)] = next += 16000057;
   }
   if (legacy_) {
     BuildLegacy(db);
@@ -266,6 +267,23 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
         iscols.push_back(SystemRow(Concat({LE<int32_t>(b.objectId), LE<int32_t>(t.clustered ? 1 : 2),
                                            LE<int32_t>(static_cast<int32_t>(k) + 1), LE<int32_t>(0),
                                            LE<int32_t>(t.primaryKey[k] + 1), Bytes{0}, Bytes{0}}),
+                                   {}, 7));
+      }
+    }
+    for (size_t u = 0; u < t.uniqueKeys.size(); ++u) {
+      const auto& [uqName, uqColumns] = t.uniqueKeys[u];
+      object(ids_[Key(t.schema, uqName)], t.schema, uqName, "UQ", b.objectId);
+      // The index behind a unique constraint: status bits 0x1, 0x8 (unique)
+      // and 0x40 (unique constraint); index ids after the primary key's.
+      const auto indexId = static_cast<int32_t>(3 + u);
+      idxstats.push_back(SystemRow(Concat({LE<int32_t>(b.objectId), LE<int32_t>(indexId), LE<int32_t>(0x49),
+                                           LE<int32_t>(0), Bytes{0}, Bytes{2}, Bytes{0}, LE<int32_t>(1), LE<int32_t>(0),
+                                           LE<int64_t>(b.rowsetId + indexId)}),
+                                   {Utf16(std::u16string(uqName.begin(), uqName.end()))}, 11));
+      for (size_t k = 0; k < uqColumns.size(); ++k) {
+        iscols.push_back(SystemRow(Concat({LE<int32_t>(b.objectId), LE<int32_t>(indexId),
+                                           LE<int32_t>(static_cast<int32_t>(k) + 1), LE<int32_t>(0),
+                                           LE<int32_t>(uqColumns[k] + 1), Bytes{0}, Bytes{0}}),
                                    {}, 7));
       }
     }

@@ -32,6 +32,9 @@ struct TableDef {
   std::string primaryKeyName;                 // "PK_<table>" when empty
   std::vector<ForeignKeyDef> foreignKeys;
   std::vector<std::pair<std::string, std::u16string>> checkConstraints;  // name, definition
+  // Unique constraints: name and column indexes, each with a unique
+  // nonclustered index of that name (2005-and-later layout only).
+  std::vector<std::pair<std::string, std::vector<int>>> uniqueKeys;
   bool clustered = false;  // a clustered primary key (index id 1) or a heap
   int rowsPerPage = 0;     // 0: as many as fit
   std::string typeCode = "U ";
