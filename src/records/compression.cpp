@@ -104,12 +104,14 @@ void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state) 
   if (a == 0) return;
   info.hasAnchor = (h & kHasAnchor) != 0;
   info.hasDictionary = (h & kHasDictionary) != 0;
-  if (!info.hasAnchor) return;
+  if (!info.hasAnchor && !info.hasDictionary) return;
   RecordContext ctx{page, state, 0};
   if (info.hasDictionary) {
-    info.anchorRecord = ParseAnchorRecord(ctx, 103, a);
-    if (!info.anchorRecord->invalid && d > 0 && d < a && a < kDictionaryBound &&
-        kCompressionInfoOffset + d < kDictionaryBound) {
+    // A page whose values share no prefix may carry a dictionary without an
+    // anchor record: its symbols still need the dictionary.
+    if (info.hasAnchor) info.anchorRecord = ParseAnchorRecord(ctx, 103, a);
+    const bool anchorUsable = !info.anchorRecord || !info.anchorRecord->invalid;
+    if (anchorUsable && d > 0 && d < a && a < kDictionaryBound && kCompressionInfoOffset + d < kDictionaryBound) {
       const int start = kCompressionInfoOffset + d;
       const int count = U16At(p, start);
       std::vector<int> ends;
@@ -140,8 +142,20 @@ void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state) 
 
 namespace {
 
-// Writes the columns of one compressed record into a growing buffer: each
-// column takes its type's width (a max type: its value's length), and its
+// Row compression stores char and nchar values without their trailing
+// spaces and binary values without their trailing zeros; the rebuild puts
+// the padding back so a value reads as the classic record holds it.
+enum class Padding { kZero, kSpace, kUnicodeSpace };
+
+Padding PaddingOf(int32_t typeIndex) {
+  if (typeIndex == kTypeChar) return Padding::kSpace;
+  if (typeIndex == kTypeNchar) return Padding::kUnicodeSpace;
+  return Padding::kZero;
+}
+
+// Writes the columns of one compressed record into a growing buffer, in
+// the order their values are stored: fixed-length columns take their type's
+// width, variable-length ones (and max types) their value's length. Each
 // column entry records where its value lies.
 class Rebuild {
  public:
@@ -156,12 +170,13 @@ class Rebuild {
     int32_t width = 0;  // W: the value length of the column's type layout
     int32_t type = 0;
     int32_t declared = 0;
+    bool variable = false;  // a variable-length column: laid out at its value's length
     const CompressedValue* anchor = nullptr;
   };
   Column Describe(size_t descriptor, size_t stored) const;
-  // Lays `value` out at w over `width` bytes (zero-padded or cut) and
-  // advances; false when the record would grow past its bound.
-  bool Place(size_t entry, ByteSpan value, int64_t width);
+  // Lays `value` out at w over `width` bytes (padded or cut) and advances;
+  // false when the record would grow past its bound.
+  bool Place(size_t entry, ByteSpan value, int64_t width, Padding padding);
   // A complete value (anchor prefix already applied): integers decoded,
   // Unicode text decompressed, the rest as stored.
   bool Whole(size_t entry, const Column& c, ByteSpan value, bool declaredCut);
@@ -183,17 +198,22 @@ Rebuild::Column Rebuild::Describe(size_t descriptor, size_t stored) const {
   c.width = layout.valueLength;
   c.type = columns_[descriptor].typeIndex;
   c.declared = DeclaredLengthOf(columns_[descriptor].typeText);
+  c.variable = layout.isVariable != 0;
   const auto& anchors = page_.compression.anchorValues;
   if (stored < anchors.size() && anchors[stored].length > 0) c.anchor = &anchors[stored];
   return c;
 }
 
-bool Rebuild::Place(size_t entry, ByteSpan value, int64_t width) {
+bool Rebuild::Place(size_t entry, ByteSpan value, int64_t width, Padding padding) {
   if (width < 0) width = 0;
   if (w_ + width > kMaxRebuiltFixedData) return false;
   buffer_.resize(static_cast<size_t>(w_ + width), 0);
   size_t n = std::min<size_t>(value.size(), static_cast<size_t>(width));
-  if (n > 0) std::memcpy(buffer_.data() + w_, value.data(), n);
+  uint8_t* at = buffer_.data() + w_;
+  if (n > 0) std::memcpy(at, value.data(), n);
+  for (size_t i = n; i < static_cast<size_t>(width) && padding != Padding::kZero; ++i) {
+    at[i] = padding == Padding::kSpace || i % 2 == 0 ? 0x20 : 0x00;
+  }
   r_.columnEntries[entry].offset = static_cast<int32_t>(w_);
   r_.columnEntries[entry].length = static_cast<int32_t>(width);
   w_ += width;
@@ -205,16 +225,18 @@ bool Rebuild::Whole(size_t entry, const Column& c, ByteSpan value, bool declared
     uint8_t little[8];
     int32_t width = std::clamp(c.width, 0, 8);
     DecodeCompressedInteger(value, little, 8);
-    return Place(entry, ByteSpan(little, static_cast<size_t>(width)), c.width);
+    return Place(entry, ByteSpan(little, static_cast<size_t>(width)), c.width, Padding::kZero);
   }
   std::vector<uint8_t> text;
   if (IsUnicode(c.type) && value.size() % 2 == 1) {
     text = ScsuToUtf16(value);
     value = text;
   }
-  if (c.width <= 0) return Place(entry, value, static_cast<int64_t>(value.size()));
+  // A variable-length value keeps its own length: its column entry names
+  // exactly the value's bytes, with no padding to the declared maximum.
+  if (c.width <= 0 || c.variable) return Place(entry, value, static_cast<int64_t>(value.size()), Padding::kZero);
   int32_t width = declaredCut && c.declared > 0 && c.declared < c.width ? c.declared : c.width;
-  return Place(entry, value, width);
+  return Place(entry, value, width, PaddingOf(c.type));
 }
 
 bool Rebuild::ShortValue(size_t entry, const Column& c, ByteSpan v) {
@@ -242,15 +264,27 @@ void Rebuild::LongValue(const Column& c, size_t& k) {
   if (c.anchor && !value.empty()) {
     size_t p = value[0];
     size_t n = value.size();
-    if (p <= static_cast<size_t>(c.anchor->length) && (c.width <= 0 || static_cast<int64_t>(p + n - 1) < c.width)) {
+    // A value may fill its column: p + n - 1 bytes up to W.
+    if (p <= static_cast<size_t>(c.anchor->length) && (c.width <= 0 || static_cast<int64_t>(p + n - 1) <= c.width)) {
       std::vector<uint8_t> expanded(c.anchor->bytes.begin(), c.anchor->bytes.begin() + static_cast<long>(p));
       expanded.insert(expanded.end(), value.begin() + 1, value.end());
       value = std::move(expanded);
       changed = true;
     }
   }
-  if (IsUnicode(c.type) && value.size() % 2 == 1) {
+  // A complex value points to the value elsewhere: neither text nor padded.
+  if (!item.complex && IsUnicode(c.type) && value.size() % 2 == 1) {
     value = ScsuToUtf16(value);
+    changed = true;
+  }
+  const Padding padding = PaddingOf(c.type);
+  const bool padded = padding != Padding::kZero || c.type == kTypeBinary;
+  if (!item.complex && padded && !c.variable && c.width > 0 && value.size() < static_cast<size_t>(c.width)) {
+    const size_t from = value.size();
+    value.resize(static_cast<size_t>(c.width), 0);
+    for (size_t i = from; i < value.size() && padding != Padding::kZero; ++i) {
+      value[i] = padding == Padding::kSpace || i % 2 == 0 ? 0x20 : 0x00;
+    }
     changed = true;
   }
   if (changed) item.range = r_.Append(value);
@@ -266,6 +300,7 @@ void Rebuild::Run() {
   const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r_.columnCount, 0)),
                                  r_.descriptorCodes.size(), order.size()});
   const auto& dictionary = page_.compression.dictionary;
+  r_.columnEntries.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const int code = r_.descriptorCodes[i];
     r_.columnEntries.push_back({code == 0, 0, -1});
@@ -282,12 +317,16 @@ void Rebuild::Run() {
       }
     } else if (code == 10) {
       LongValue(c, k);
+    } else if (code == 11) {
+      // A bit column whose value is 1 stores nothing but its code.
+      static constexpr uint8_t kOne = 1;
+      if (c.type == kTypeBit) fits = Place(i, ByteSpan(&kOne, 1), 1, Padding::kZero);
     } else if (code == 12 && !shortData.empty()) {
       size_t d = s < shortData.size() ? shortData[s] : dictionary.size();
       s += 1;
-      if (d < dictionary.size() && dictionary[d].length >= 1 && dictionary[d].length <= 7) {
-        fits = ShortValue(i, c, dictionary[d].bytes);
-      }
+      // Any entry that was read: repeated values longer than eight bytes
+      // are dictionary entries as much as short ones.
+      if (d < dictionary.size() && dictionary[d].length >= 1) fits = ShortValue(i, c, dictionary[d].bytes);
     }
     if (!fits || state_.StopRequested()) break;
   }
@@ -298,7 +337,10 @@ void Rebuild::Run() {
 }  // namespace
 
 void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const AppState& state) {
-  if (record.status.kind != kPrimaryRecord && record.status.kind != kIndexRecord) return;
+  // Ghost data records are parsed only when deleted rows are shown: they
+  // are rebuilt like live ones, or their values would be lost.
+  const int32_t kind = record.status.kind;
+  if (kind != kPrimaryRecord && kind != kIndexRecord && kind != kGhostDataRecord) return;
   const auto* columns = DecodeColumns(state);
   if (columns == nullptr) {
     record.columnEntries.clear();

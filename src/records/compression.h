@@ -18,7 +18,10 @@
 // starts with a byte p: the length of the prefix it shares with the anchor
 // value; the bytes after it are the rest of the value. Integer columns are
 // stored big-endian in as few bytes as they need, with the sign bit
-// flipped. nchar/nvarchar values of odd length are SCSU-compressed.
+// flipped. nchar/nvarchar values of odd length are SCSU-compressed. char
+// and nchar values are stored without their trailing spaces, binary values
+// without their trailing zeros. Descriptor code 1 (empty) stands for the
+// type's empty value (0, an empty string, a bit 0); code 11 for a bit 1.
 #ifndef PAGEWRIGHT_RECORDS_COMPRESSION_H_
 #define PAGEWRIGHT_RECORDS_COMPRESSION_H_
 
@@ -35,11 +38,12 @@ constexpr int kMaxRebuiltFixedData = 1 << 20;
 // `page.compression` (anchor values need the current decode context).
 void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state);
 
-// Lays the column values of a compressed record of kind 0 or 3 out as fixed
-// data (columns of the current decode context in order, each taking its
-// declared length), expanding anchor prefixes, dictionary symbols,
-// compressed integers and SCSU text. Without a decode context the record is
-// left with empty fixed data.
+// Lays the column values of a compressed record of kind 0, 3 or 6 out as fixed
+// data (stored columns of the current decode context in order; fixed-length
+// columns take their type's width, variable-length ones their value's
+// length; each column entry records where its value lies), expanding anchor
+// prefixes, dictionary symbols, compressed integers and SCSU text. Without a
+// decode context the record is left with empty fixed data.
 void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const AppState& state);
 
 // The big-endian integer of a compressed column (sign bit flipped), as

@@ -1,5 +1,7 @@
 #include "tabledata/row_decoder.h"
 
+#include <algorithm>
+
 #include "records/binary_xml.h"
 #include "records/large_value.h"
 #include "records/record_enumeration.h"
@@ -24,8 +26,14 @@ bool IsBinaryTypeIndex(int32_t t) { return t == kTypeVarbinary || t == kTypeClr;
 class RecordDecoder {
  public:
   RecordDecoder(const CPrimaryRecord& r, RowDecodeContext& ctx, DatabaseReader& reader, const DecodeMode& mode,
-                const std::vector<int>& storedRank)
-      : r_(r), ctx_(ctx), reader_(reader), state_(reader.state()), mode_(mode), storedRank_(storedRank) {
+                const std::vector<int>& storedRank, const std::vector<int32_t>& declaredLengths)
+      : r_(r),
+        ctx_(ctx),
+        reader_(reader),
+        state_(reader.state()),
+        mode_(mode),
+        storedRank_(storedRank),
+        declaredLengths_(declaredLengths) {
     sparseCount_ = r.hasSparseVector ? static_cast<int>(r.sparse.size()) : 0;
   }
 
@@ -43,6 +51,11 @@ class RecordDecoder {
   std::string Fixed(ColumnDescriptor& c, TypeLayout& layout);
   std::string CompressedFixed(ColumnDescriptor& c, int code, size_t stored);
   int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, state_); }
+  // The declared length of the column being decoded, which FormatValue
+  // would otherwise parse from its type text for every value.
+  void Prime(TypeLayout& layout) const {
+    if (layout.consumed == 0) layout.consumed = declared_;
+  }
 
   const CPrimaryRecord& r_;
   RowDecodeContext& ctx_;
@@ -50,6 +63,8 @@ class RecordDecoder {
   const AppState& state_;
   const DecodeMode& mode_;
   const std::vector<int>& storedRank_;
+  const std::vector<int32_t>& declaredLengths_;
+  int32_t declared_ = 0;
   BitCursor bits_;
   int64_t fixedCursor_ = 0;
   size_t variableCounter_ = 0;
@@ -65,6 +80,7 @@ std::string RecordDecoder::Sparse(const ColumnDescriptor& c) {
     TypeLayout layout = ComputeTypeLayout(c, bits, c.typeIndex);
     layout.valueLength = static_cast<int16_t>(item.range.length);
     layout.available = item.range.length;
+    Prime(layout);
     text = FormatValue(layout, r_.Bytes(item), c, state_);
   }
   return text;
@@ -121,12 +137,19 @@ std::string RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int
     }
   } else if (item.range.present) {
     BitCursor bits;
-    ColumnDescriptor typed = c;
-    typed.typeIndex = typeIndex;
+    ColumnDescriptor retyped;  // copied only when the type read differs
+    const ColumnDescriptor* described = &c;
+    if (typeIndex != c.typeIndex) {
+      retyped = c;
+      retyped.typeIndex = typeIndex;
+      described = &retyped;
+    }
+    const ColumnDescriptor& typed = *described;
     TypeLayout layout = ComputeTypeLayout(typed, bits, typeIndex);
     layout.valueLength = static_cast<int16_t>(std::min<int32_t>(item.range.length, 32767));
     layout.available = item.range.length;
     layout.isVariable = 1;
+    Prime(layout);
     ByteSpan value = r_.Bytes(item);
     text = typeIndex == kTypeSqlVariant ? FormatVariant(item.range.length, layout, value, typed, state_)
                                         : FormatValue(layout, value, typed, state_);
@@ -171,7 +194,10 @@ std::string RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
     return ((fixed[static_cast<size_t>(at)] >> c.bitPosition) & 1) ? "True" : "False";
   }
   layout.available = length - at;
-  std::string text = FormatValue(layout, fixed.subspan(static_cast<size_t>(at)), c, state_);
+  const ByteSpan value = fixed.subspan(static_cast<size_t>(at));
+  // Only where FormatValue would set it too: the cursor below reads it.
+  if (!value.empty() && layout.typeIndex != kTypeSqlVariant) Prime(layout);
+  std::string text = FormatValue(layout, value, c, state_);
   if (advanceByFixedSize && layout.consumed == 0) {
     fixedCursor_ = at + layout.fixedSize;
   } else {
@@ -184,17 +210,29 @@ std::string RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t
   ++processed_;
   if (stored >= r_.columnEntries.size()) return {};
   const CompressedColumnEntry& e = r_.columnEntries[stored];
-  if (e.offset < 0) return {};  // an empty value, or one that took no room
-  ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
-  if (value.empty()) return {};
   BitCursor bits;  // each compressed bit column has a byte of its own
   TypeLayout layout = ComputeTypeLayout(c, bits, c.typeIndex);
+  if (e.offset < 0) {
+    // Code 1 without an anchor value takes no room: it is the type's empty
+    // value (0, a bit 0, an empty or all-space string), not a missing one.
+    if (code != 1 || layout.isVariable || layout.valueLength <= 0) return {};
+    std::vector<uint8_t> empty(static_cast<size_t>(layout.valueLength), 0);
+    if (c.typeIndex == kTypeChar) std::fill(empty.begin(), empty.end(), uint8_t{0x20});
+    if (c.typeIndex == kTypeNchar)
+      for (size_t k = 0; k < empty.size(); k += 2) empty[k] = 0x20;
+    if (c.typeIndex == kTypeDecimal || c.typeIndex == kTypeNumeric) empty[0] = 1;  // the sign byte: positive
+    layout.available = layout.valueLength;
+    Prime(layout);
+    return FormatValue(layout, empty, c, state_);
+  }
+  ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
+  if (value.empty()) return {};
   layout.available = e.length;
   if (layout.valueLength <= 0 || layout.isVariable) {
     layout.valueLength = static_cast<int16_t>(std::min<int32_t>(e.length, 32767));
     layout.isVariable = 1;
   }
-  (void)code;
+  Prime(layout);
   return FormatValue(layout, value, c, state_);
 }
 
@@ -207,6 +245,7 @@ bool RecordDecoder::Decode(DecodedRow& row) {
   row.assign(columns.size(), mode_.moduleForm ? "" : kNullText);
   for (size_t i = 0; i < columns.size(); ++i) {
     ColumnDescriptor& c = columns[i];
+    declared_ = declaredLengths_[i];
     if (c.physicalColumnId == kNotStoredColumn) {
       row[i] = c.valueText;
       continue;
@@ -218,11 +257,14 @@ bool RecordDecoder::Decode(DecodedRow& row) {
     int code = -1;
     if (compressed && mode_.rowset && static_cast<size_t>(stored) < r_.descriptorCodes.size()) {
       code = r_.descriptorCodes[static_cast<size_t>(stored)];
-      if (code <= 9 || code == 12) {
-        layout.isVariable = 0;
-      } else if (code == 10 || code == 11) {
+      // Only code 10 has a value in the long data region; every other code
+      // (11 is a bit 1) reads the rebuilt fixed data, so that long values
+      // stay paired with their columns.
+      if (code == 10) {
         layout.isVariable = 1;
         variableIndex = static_cast<int>(variableCounter_);
+      } else {
+        layout.isVariable = 0;
       }
     }
     const int limit = mode_.rowset ? recordColumns : static_cast<int>(columns.size());
@@ -303,7 +345,7 @@ bool RecordDecoder::Decode(DecodedRow& row) {
     // placeholders of large values not read stay as they are.
     if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && text != " " && text != kBinaryPlaceholder &&
         text != kBigBinaryPlaceholder)
-      text = "0x" + text;
+      text.insert(0, "0x");
     if (!mode_.rowset && text.empty() && c.nullable && !mode_.moduleForm) text = kNullText;
     row[i] = std::move(text);
   }
@@ -326,12 +368,15 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
   std::vector<int> rank(context.columns.size(), 0);
   const std::vector<size_t> order = StoredColumnOrder(context.columns);
   for (size_t k = 0; k < order.size(); ++k) rank[order[k]] = static_cast<int>(k);
+  std::vector<int32_t> declared(context.columns.size());
+  for (size_t k = 0; k < declared.size(); ++k) declared[k] = DeclaredLengthOf(context.columns[k].typeText);
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
+  rows.reserve(n);
   for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
     if (r == nullptr || r->status.kind == kIndexRecord || r->invalid) continue;
     if (!state.showDeleted && r->ghost) continue;
-    RecordDecoder decoder(*r, context, reader, mode, rank);
+    RecordDecoder decoder(*r, context, reader, mode, rank, declared);
     DecodedRow row;
     if (decoder.Decode(row)) rows.push_back(std::move(row));
   }

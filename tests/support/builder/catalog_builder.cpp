@@ -34,6 +34,26 @@ int32_t SchemaIdOf(const std::string& schema) {
   return 6 + static_cast<int32_t>(std::hash<std::string>{}(schema) % 1000);
 }
 
+// Positions for `count` pages of one table: up to eight pages anywhere;
+// beyond that whole extents, as SQL Server gives a growing table uniform
+// extents.
+std::vector<uint32_t> DataPagePositions(DatabaseBuilder& db, size_t count) {
+  std::vector<uint32_t> positions;
+  for (size_t i = 0; i < count; ++i) {
+    if (i < 8 || count <= 8) {
+      positions.push_back(db.AllocatePosition());
+    } else {
+      if ((i - 8) % 8 == 0) {
+        uint32_t start = (db.pageCount() + 7) / 8 * 8;
+        db.EnsurePages(start + 8);
+        for (uint32_t k = 0; k < 8; ++k) db.SetPage(start + k, PageBuilder(0, static_cast<int32_t>(start + k)));
+      }
+      positions.push_back(db.pageCount() - 8 + static_cast<uint32_t>((i - 8) % 8));
+    }
+  }
+  return positions;
+}
+
 }  // namespace
 
 std::vector<uint8_t> IamPageBytes(uint32_t position, int32_t headerObjectId, const std::vector<uint32_t>& pages) {
@@ -58,7 +78,9 @@ std::vector<uint8_t> IamPageBytes(uint32_t position, int32_t headerObjectId, con
       header = Put(header, static_cast<size_t>(42 + 6 * single), StoredRef(page, 1));
       ++single;
     } else {
-      throw std::runtime_error("more than eight single pages in one IAM page");
+      // Past the eight single pages the table owns uniform extents: the
+      // last one may be partly empty (the pages it has not used yet).
+      extents.insert((extentStart - base) / 8);
     }
   }
   for (uint32_t e : extents) bitmap[e / 8] |= static_cast<uint8_t>(1u << (e % 8));
@@ -112,21 +134,7 @@ std::vector<uint32_t> CatalogBuilder::WriteRecords(DatabaseBuilder& db, int32_t 
     pages.back().push_back(&r);
     used += need;
   }
-  // Up to eight pages anywhere; beyond that whole extents, as SQL Server
-  // gives a growing table uniform extents.
-  std::vector<uint32_t> positions;
-  for (size_t i = 0; i < pages.size(); ++i) {
-    if (i < 8 || pages.size() <= 8) {
-      positions.push_back(db.AllocatePosition());
-    } else {
-      if ((i - 8) % 8 == 0) {
-        uint32_t start = (db.pageCount() + 7) / 8 * 8;
-        db.EnsurePages(start + 8);
-        for (uint32_t k = 0; k < 8; ++k) db.SetPage(start + k, PageBuilder(0, static_cast<int32_t>(start + k)));
-      }
-      positions.push_back(db.pageCount() - 8 + static_cast<uint32_t>((i - 8) % 8));
-    }
-  }
+  std::vector<uint32_t> positions = DataPagePositions(db, pages.size());
   for (size_t i = 0; i < pages.size(); ++i) {
     PageBuilder p(pageType, static_cast<int32_t>(positions[i]));
     p.ObjectId(headerObjectId);
@@ -143,7 +151,29 @@ std::vector<uint32_t> CatalogBuilder::WriteRecords(DatabaseBuilder& db, int32_t 
   return positions;
 }
 
+std::vector<uint32_t> CatalogBuilder::WritePages(DatabaseBuilder& db, int32_t headerObjectId,
+                                                 std::vector<PageBuilder> pages) {
+  std::vector<uint32_t> positions = DataPagePositions(db, pages.size());
+  for (size_t i = 0; i < pages.size(); ++i) {
+    PageBuilder& p = pages[i];
+    p.ThisPage(PageId{1, static_cast<int32_t>(positions[i])});
+    p.ObjectId(headerObjectId);
+    p.Previous(i > 0 ? PageId{1, static_cast<int32_t>(positions[i - 1])} : PageId{0, 0});
+    p.Next(i + 1 < pages.size() ? PageId{1, static_cast<int32_t>(positions[i + 1])} : PageId{0, 0});
+    db.SetPage(positions[i], p);
+  }
+  return positions;
+}
+
 void CatalogBuilder::WriteTableData(DatabaseBuilder& db, const TableDef& t, BuiltTable& b, int32_t headerObjectId) {
+  if (t.dataPages) {
+    std::vector<PageBuilder> pages = t.dataPages(t, db);
+    if (pages.empty()) return;
+    b.dataPages = WritePages(db, headerObjectId, std::move(pages));
+    b.iamPage = db.AllocatePosition();
+    db.SetPage(b.iamPage, IamPageBytes(b.iamPage, headerObjectId, b.dataPages));
+    return;
+  }
   std::vector<Bytes> records;
   for (const auto& row : t.rows) records.push_back(EncodeRow(t.columns, row));
   for (const auto& row : t.ghostRows) records.push_back(EncodeRow(t.columns, row, 6));
@@ -161,13 +191,19 @@ DatabaseBuilder CatalogBuilder::Build() {
   ids_.clear();
   // Object ids in the style SQL Server hands them out.
   int32_t next = 245575913;
-  for (const auto& t : tables_) ids_[Key(t.schema, t.name)] = next += 16000057;
-  for (const auto& m : modules_) ids_[Key(m.schema, m.name)] = next += 16000057;
+  // Past about 118 objects the sum leaves int32: ids go on modulo the prime
+  // 2^31 - 1, so they stay positive and distinct.
+  auto nextId = [&next] {
+    next = static_cast<int32_t>((static_cast<int64_t>(next) + 16000057) % 2147483647);
+    return next;
+  };
+  for (const auto& t : tables_) ids_[Key(t.schema, t.name)] = nextId();
+  for (const auto& m : modules_) ids_[Key(m.schema, m.name)] = nextId();
   for (const auto& t : tables_) {
-    if (!t.primaryKey.empty()) ids_[Key(t.schema, t.primaryKeyName)] = next += 16000057;
-    for (const auto& fk : t.foreignKeys) ids_[Key(t.schema, fk.name)] = next += 16000057;
-    for (const auto& ck : t.checkConstraints) ids_[Key(t.schema, ck.first)] = next += 16000057;
-    for (const auto& uq : t.uniqueKeys) ids_[Key(t.schema, uq.first)] = next += 16000057;
+    if (!t.primaryKey.empty()) ids_[Key(t.schema, t.primaryKeyName)] = nextId();
+    for (const auto& fk : t.foreignKeys) ids_[Key(t.schema, fk.name)] = nextId();
+    for (const auto& ck : t.checkConstraints) ids_[Key(t.schema, ck.first)] = nextId();
+    for (const auto& uq : t.uniqueKeys) ids_[Key(t.schema, uq.first)] = nextId();
   }
   if (legacy_) {
     BuildLegacy(db);

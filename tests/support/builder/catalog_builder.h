@@ -38,6 +38,12 @@ struct TableDef {
   bool clustered = false;  // a clustered primary key (index id 1) or a heap
   int rowsPerPage = 0;     // 0: as many as fit
   std::string typeCode = "U ";
+  // When set, writes the table's data pages instead of classic records (row-
+  // and page-compressed tables, generated tables): the pages in chain order,
+  // with their records; the builder gives them positions, this page, object
+  // id and page links. The hook may first write pages its rows point to
+  // (text pages) into the file being built.
+  std::function<std::vector<PageBuilder>(const TableDef&, DatabaseBuilder&)> dataPages;
 };
 
 struct ModuleDef {
@@ -90,6 +96,8 @@ class CatalogBuilder {
   // on; returns the positions used.
   std::vector<uint32_t> WriteRecords(DatabaseBuilder& db, int32_t headerObjectId, const std::vector<Bytes>& records,
                                      uint8_t pageType = 1, int rowsPerPage = 0);
+  // Gives finished pages positions (as WriteRecords does) and writes them.
+  std::vector<uint32_t> WritePages(DatabaseBuilder& db, int32_t headerObjectId, std::vector<PageBuilder> pages);
 
   bool legacy_;
   uint16_t version_;
