@@ -133,14 +133,13 @@ void Parser::ClassicVariableColumns(int64_t& cursor, bool countStored, bool copy
   r_.variableCount = static_cast<int16_t>(variable);
   r_.variableEnds.clear();
   if (variable <= 0 || variable >= kMaxColumnCount) return;
-  std::vector<uint16_t> raw(static_cast<size_t>(variable));
-  for (int k = 0; k < variable; ++k) {
-    int64_t at = cursor + 2 * k;
-    raw[static_cast<size_t>(k)] = at + 2 <= limit_ ? U16At(p_, at) : 0;
-  }
+  const int64_t ends = cursor;  // the end offsets, read in the loop below
   cursor += 2 * variable;
+  r_.variableEnds.reserve(static_cast<size_t>(variable));
+  if (copy) r_.values.reserve(static_cast<size_t>(variable));
   for (int k = 0; k < variable && !state_.StopRequested(); ++k) {
-    uint16_t end = raw[static_cast<size_t>(k)];
+    const int64_t at = ends + 2 * k;
+    uint16_t end = at + 2 <= limit_ ? U16At(p_, at) : 0;
     bool complex = (end & 0x8000) != 0;
     int64_t e = end & 0x7FFF;
     r_.variableEnds.push_back(static_cast<uint16_t>(e));

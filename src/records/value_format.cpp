@@ -50,12 +50,18 @@ int32_t TypeIndexOf(int systemTypeId) {
 }
 
 int32_t DeclaredLengthOf(const std::string& typeText) {
-  size_t open = typeText.find('(');
-  size_t close = typeText.find(')');
-  if (open == std::string::npos || close == std::string::npos || close < open) return 0;
+  // One pass over a short text (called for every value formatted): the
+  // first "(" and the first ")".
+  const char* s = typeText.data();
+  const size_t n = typeText.size();
+  size_t open = n, close = n;
+  for (size_t i = 0; i < n && (open == n || close == n); ++i) {
+    if (s[i] == '(' && open == n) open = i;
+    if (s[i] == ')' && close == n) close = i;
+  }
+  if (open == n || close == n || close < open) return 0;
   int32_t value = 0;
-  const char* first = typeText.data() + open + 1;
-  std::from_chars(first, typeText.data() + close, value);
+  std::from_chars(s + open + 1, s + close, value);
   return value;
 }
 
@@ -158,7 +164,9 @@ TypeLayout ComputeTypeLayout(const ColumnDescriptor& column, BitCursor& bits, in
 
 std::string FormatHex(ByteSpan v) {
   static const char kDigits[] = "0123456789ABCDEF";
-  std::string out(v.size() * 2, '0');
+  std::string out;
+  out.reserve(v.size() * 2 + 2);  // room for the "0x" the row decoder puts in front
+  out.resize(v.size() * 2, '0');
   for (size_t i = 0; i < v.size(); ++i) {
     out[2 * i] = kDigits[v[i] >> 4];
     out[2 * i + 1] = kDigits[v[i] & 15];
@@ -202,9 +210,16 @@ std::string FourDecimals(int64_t value) {
   bool negative = value < 0;
   uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%s%llu.%04llu", negative ? "-" : "", static_cast<unsigned long long>(magnitude / 10000),
-                static_cast<unsigned long long>(magnitude % 10000));
-  return buf;
+  char* at = buf;
+  if (negative) *at++ = '-';
+  at = std::to_chars(at, buf + sizeof buf, magnitude / 10000).ptr;
+  const auto fraction = static_cast<unsigned>(magnitude % 10000);
+  *at++ = '.';
+  *at++ = static_cast<char>('0' + fraction / 1000);
+  *at++ = static_cast<char>('0' + fraction / 100 % 10);
+  *at++ = static_cast<char>('0' + fraction / 10 % 10);
+  *at++ = static_cast<char>('0' + fraction % 10);
+  return std::string(buf, at);
 }
 
 }  // namespace
@@ -285,11 +300,20 @@ std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& c
   int64_t n = t.valueLength;
   const int64_t available = std::min<int64_t>(t.available, static_cast<int64_t>(value.size()));
   const int64_t c = t.consumed;
-  // The value in a zero-filled buffer, so short bytes read as zeros.
-  std::vector<uint8_t> buffer(static_cast<size_t>(std::max<int64_t>(n, 0)) + 2, 0);
+  // The value in a zero-filled buffer, so short bytes read as zeros (on the
+  // stack for the common short values: this runs for every value shown).
+  const size_t size = static_cast<size_t>(std::max<int64_t>(n, 0)) + 2;
+  uint8_t small[64];
+  std::vector<uint8_t> large;
+  uint8_t* buffer = small;
+  if (size > sizeof small) {
+    large.resize(size);
+    buffer = large.data();
+  }
   const int64_t copied = std::max<int64_t>(0, std::min(n, available));
-  if (copied > 0) std::memcpy(buffer.data(), value.data(), static_cast<size_t>(copied));
-  const ByteSpan b(buffer.data(), static_cast<size_t>(std::max<int64_t>(n, 0)));
+  if (copied > 0) std::memcpy(buffer, value.data(), static_cast<size_t>(copied));
+  std::memset(buffer + copied, 0, size - static_cast<size_t>(copied));
+  const ByteSpan b(buffer, static_cast<size_t>(std::max<int64_t>(n, 0)));
   const bool needsN = n >= 1 && available >= n;
   const bool needsC = n >= 1 && available >= c && c >= 1;
   auto first = [&](int64_t k) { return b.first(static_cast<size_t>(std::min<int64_t>(k, n))); };
