@@ -50,18 +50,12 @@ int32_t TypeIndexOf(int systemTypeId) {
 }
 
 int32_t DeclaredLengthOf(const std::string& typeText) {
-  // One pass over a short text (called for every value formatted): the
-  // first "(" and the first ")".
-  const char* s = typeText.data();
-  const size_t n = typeText.size();
-  size_t open = n, close = n;
-  for (size_t i = 0; i < n && (open == n || close == n); ++i) {
-    if (s[i] == '(' && open == n) open = i;
-    if (s[i] == ')' && close == n) close = i;
-  }
-  if (open == n || close == n || close < open) return 0;
+  size_t open = typeText.find('(');
+  size_t close = typeText.find(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) return 0;
   int32_t value = 0;
-  std::from_chars(s + open + 1, s + close, value);
+  const char* first = typeText.data() + open + 1;
+  std::from_chars(first, typeText.data() + close, value);
   return value;
 }
 
