@@ -186,12 +186,12 @@ bool MainFrame::Open() {
   return true;
 }
 
-bool MainFrame::LoadSnapshot(const std::string& snapshotPath) {
+bool MainFrame::LoadSnapshot(const std::string& snapshotPath, const std::string& logFolder) {
   if (Busy()) return false;
   JoinWorker();
   state_.running = 1;
   log_.Close();
-  std::filesystem::path folder = ExecutableFolder();
+  std::filesystem::path folder = logFolder.empty() ? ExecutableFolder() : std::filesystem::path(logFolder);
   state_.logFolder = folder.empty() ? std::string("./") : folder.string() + "/";
   OpenLog(state_.logFolder);
   state_.snapshotMode = true;

@@ -82,7 +82,9 @@ class MainFrame : public NotificationSink {
   // snapshot load reads).
   void ConfirmOptions();
   // Load snapshot: a scan whose old-file mapping comes from the snapshot.
-  bool LoadSnapshot(const std::string& snapshotPath);
+  // Its activity log goes to the executable's folder unless `logFolder`
+  // names another.
+  bool LoadSnapshot(const std::string& snapshotPath, const std::string& logFolder = "");
   // Save snapshot: false when it could not be written (or nothing to save).
   bool SaveSnapshot(const std::string& snapshotPath);
   void Stop();

@@ -114,7 +114,8 @@ class Session {
 
   // Runs the scan (or the snapshot load) to its end; true when it completed.
   bool Scan(const std::string& snapshot) {
-    bool started = snapshot.empty() ? frame_.Open() : (frame_.ConfirmOptions(), frame_.LoadSnapshot(snapshot));
+    bool started = snapshot.empty() ? frame_.Open()
+                                     : (frame_.ConfirmOptions(), frame_.LoadSnapshot(snapshot, state_.logFolder));
     if (!started) return false;
     Wait();
     return frame_.lastScanCompleted();

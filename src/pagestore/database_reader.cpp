@@ -431,17 +431,20 @@ std::unique_ptr<IamPage> DatabaseReader::ReadIamPage(PageId id) {
 }
 
 std::unique_ptr<TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
-  PageId at = id;
-  if (auto header = ReadPageHeader(id); header && header->thisPage.page != id.page) {
-    int64_t shifted = 2 * static_cast<int64_t>(id.page) - header->thisPage.page;
+  auto bytes = ReadRawPage(id);
+  if (!bytes) return nullptr;
+  const int32_t claimed = I32At(*bytes, 32);
+  if (claimed != id.page) {
+    // The page here names another number: the file may be shifted by the
+    // difference. The page at the shifted position is taken only when it
+    // carries the number asked for.
+    int64_t shifted = 2 * static_cast<int64_t>(id.page) - claimed;
     if (shifted >= 1 && shifted <= INT32_MAX) {
       PageId candidate{id.fileId, static_cast<int32_t>(shifted)};
-      auto there = ReadPageHeader(candidate);
-      if (there && there->thisPage.page == id.page) at = candidate;
+      auto there = ReadRawPage(candidate);
+      if (there && I32At(*there, 32) == id.page) bytes = std::move(there);
     }
   }
-  auto bytes = ReadRawPage(at);
-  if (!bytes) return nullptr;
   return std::make_unique<TextMixPage>(std::move(*bytes), this);
 }
 

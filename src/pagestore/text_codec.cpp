@@ -83,25 +83,55 @@ std::string CodePageToUtf8(ByteSpan bytes, int32_t codePage) {
 }
 
 namespace {
+
+// Writes one code point as UTF-8 at `p` (room for 4 bytes); returns the end.
+char* PutUtf8(char* p, uint32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  if (cp < 0x80) {
+    *p++ = static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (cp >> 6));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *p++ = static_cast<char>(0xE0 | (cp >> 12));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xF0 | (cp >> 18));
+    *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return p;
+}
+
 std::string DecodeUtf16(ByteSpan bytes, bool stopAtNul) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  size_t units = bytes.size() / 2;
+  const size_t units = bytes.size() / 2;
+  // A UTF-16 code unit never takes more than three UTF-8 bytes (a pair of
+  // two units takes four).
+  std::string out(units * 3, '\0');
+  char* p = out.data();
   for (size_t i = 0; i < units; ++i) {
     uint32_t u = static_cast<uint32_t>(bytes[2 * i]) | (static_cast<uint32_t>(bytes[2 * i + 1]) << 8);
-    if (u == 0 && stopAtNul) break;
+    if (u < 0x80) {
+      if (u == 0 && stopAtNul) break;
+      *p++ = static_cast<char>(u);
+      continue;
+    }
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
       uint32_t v = static_cast<uint32_t>(bytes[2 * i + 2]) | (static_cast<uint32_t>(bytes[2 * i + 3]) << 8);
       if (v >= 0xDC00 && v <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+        p = PutUtf8(p, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
         ++i;
         continue;
       }
     }
-    AppendUtf8(out, u);  // lone surrogates become U+FFFD
+    p = PutUtf8(p, u);  // lone surrogates become U+FFFD
   }
+  out.resize(static_cast<size_t>(p - out.data()));
   return out;
 }
+
 }  // namespace
 
 std::string Utf16LeToUtf8(ByteSpan bytes) { return DecodeUtf16(bytes, false); }

@@ -44,21 +44,35 @@ CivilDate DateFromDayNumber(int64_t dayNumber) {
   return {y + (m <= 2), m, d};
 }
 
+// Appends `value` as exactly `width` decimal digits (zero-padded; values
+// have been range-checked by the callers).
+void AppendDigits(std::string& out, int64_t value, int width) {
+  char digits[20];
+  for (int i = width - 1; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out.append(digits, static_cast<size_t>(width));
+}
+
 bool DateText(int64_t dayNumber, std::string& out) {
   CivilDate c = DateFromDayNumber(dayNumber);
   if (c.year < 0 || c.year > 9999) return false;
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(c.year), c.month, c.day);
-  out += buf;
+  AppendDigits(out, c.year, 4);
+  out.push_back('-');
+  AppendDigits(out, c.month, 2);
+  out.push_back('-');
+  AppendDigits(out, c.day, 2);
   return true;
 }
 
 bool TimeText(int64_t seconds, std::string& out) {
   if (seconds < 0 || seconds >= 86400) return false;
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(seconds / 3600),
-                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-  out += buf;
+  AppendDigits(out, seconds / 3600, 2);
+  out.push_back(':');
+  AppendDigits(out, seconds / 60 % 60, 2);
+  out.push_back(':');
+  AppendDigits(out, seconds % 60, 2);
   return true;
 }
 
@@ -79,9 +93,8 @@ int ClampScale(int scale) { return scale < 0 ? 0 : (scale > 7 ? 7 : scale); }
 // The fraction of a second, zero-padded to the scale's digits.
 void AppendFraction(int64_t fraction, int scale, std::string& out) {
   if (scale == 0) return;
-  char buf[32];
-  std::snprintf(buf, sizeof buf, ".%0*lld", scale, static_cast<long long>(fraction));
-  out += buf;
+  out.push_back('.');
+  AppendDigits(out, fraction, scale);
 }
 
 // Time bytes of a datetime2/datetimeoffset by their total length: 6, 7, 8
@@ -111,9 +124,8 @@ std::string FormatDateTime(ByteSpan v) {
   if (!TimeText(ticks < 0 ? -1 : ticks / 300, out)) return kOutOfRange;
   // 1/300 s ticks show as milliseconds rounded the way SQL Server shows them
   // (.000, .003, .007, ...).
-  char buf[8];
-  std::snprintf(buf, sizeof buf, ".%03d", static_cast<int>((ticks % 300 * 1000 + 150) / 300));
-  out += buf;
+  out.push_back('.');
+  AppendDigits(out, (ticks % 300 * 1000 + 150) / 300, 3);
   return out;
 }
 

@@ -242,7 +242,9 @@ bool RecordDecoder::Decode(DecodedRow& row) {
   const bool compressed = r_.status.compressed;
   // A column no value is decoded for shows NULL, never an earlier record's
   // (module text rows: empty).
-  row.assign(columns.size(), mode_.moduleForm ? "" : kNullText);
+  const char* const unassigned = mode_.moduleForm ? "" : kNullText;
+  row.clear();
+  row.resize(columns.size());
   for (size_t i = 0; i < columns.size(); ++i) {
     ColumnDescriptor& c = columns[i];
     declared_ = declaredLengths_[i];
@@ -251,7 +253,10 @@ bool RecordDecoder::Decode(DecodedRow& row) {
       continue;
     }
     const int stored = storedRank_[i];
-    if (stored >= recordColumns) continue;  // a record with fewer columns than the table
+    if (stored >= recordColumns) {  // a record with fewer columns than the table
+      row[i] = unassigned;
+      continue;
+    }
     TypeLayout layout = ComputeTypeLayout(c, bits_, c.typeIndex);
     int variableIndex = layout.isVariable && c.leafOffset < 0 ? -1 - c.leafOffset : static_cast<int>(variableCounter_);
     int code = -1;
@@ -340,7 +345,10 @@ bool RecordDecoder::Decode(DecodedRow& row) {
     } else {
       text = Fixed(c, layout);
     }
-    if (!assigned) continue;  // left as it was set above
+    if (!assigned) {
+      row[i] = unassigned;
+      continue;
+    }
     // Binary text gets its "0x"; a space (an empty large value) and the
     // placeholders of large values not read stay as they are.
     if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && text != " " && text != kBinaryPlaceholder &&
