@@ -161,6 +161,7 @@ void MainFrame::ResetPreviousScan() {
 }
 
 void MainFrame::ConfirmOptions() {
+  JoinWorker();
   mdfCopy_ = state_.mdfPath;
   backupCopy_ = state_.backupMdfPath;
 }

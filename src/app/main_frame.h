@@ -64,6 +64,8 @@ struct RecoveryOptions {
 
 // The dialog's OK: checks the paths and folder and stores the choices in
 // `state`. Returns the message that keeps the dialog open, or "" on success.
+// The shell shows the dialog only after MainFrame::WaitForWorker(): a worker
+// that was stopped may still read the options while it unwinds.
 std::string ApplyRecoveryOptions(AppState& state, const RecoveryOptions& options);
 
 class MainFrame : public NotificationSink {
@@ -79,7 +81,7 @@ class MainFrame : public NotificationSink {
   // The Open command after the options dialog was confirmed: starts a scan.
   bool Open();
   // Takes the confirmed dialog's file paths as Open does (the new file a
-  // snapshot load reads).
+  // snapshot load reads); waits for a stopped worker first.
   void ConfirmOptions();
   // Load snapshot: a scan whose old-file mapping comes from the snapshot.
   // Its activity log goes to the executable's folder unless `logFolder`

@@ -104,6 +104,7 @@ class Session {
         return false;
       }
     }
+    frame_.WaitForWorker();  // the dialog opens only once no worker runs
     std::string message = ApplyRecoveryOptions(state_, a.options);
     if (!message.empty()) {
       std::fprintf(stderr, "%s\n", message.c_str());
