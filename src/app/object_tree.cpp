@@ -244,7 +244,7 @@ std::string MainFrame::ModuleText(const std::string& objectIdText) {
     RetrieveModuleValues(*reader_, *catalog_, moduleValues_, ModuleTableColumns(*catalog_), this);
     if (moduleValues_.empty()) moduleValuesLoaded_ = false;
   }
-  std::string text = ModuleTextFor(objectIdText, moduleValues_);
+  std::string text = ModuleTextFor(objectIdText, moduleValues_, state_.collationCodePage);
   catalog_->columnDescriptors.clear();
   return text;
 }

@@ -51,7 +51,13 @@ bool PlausibleUtf16(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText, ModuleTextKind kind) {
+ModuleTextKind TextKindOf(const ModuleValue& value) {
+  if (value.textFlags >= 0 && (value.textFlags & 2) != 0) return ModuleTextKind::kEightBit;
+  return ModuleTextKind::kDefinition;
+}
+
+std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText, ModuleTextKind kind,
+                                                  int32_t codePage) {
   const size_t length = valueText.size();
   if (length / 2 == 0) return std::nullopt;
   auto nibble = [](char c) -> uint8_t {
@@ -65,12 +71,17 @@ std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText, 
     bytes.push_back(static_cast<uint8_t>((nibble(hi) << 4) | nibble(lo)));
   }
   DecodedModuleText out;
+  if (kind == ModuleTextKind::kEightBit) {
+    out.text = CodePageToUtf8(bytes, codePage > 0 ? codePage : kSystemAnsiCodePage);
+    return out;
+  }
   out.wide = std::find(bytes.begin() + (bytes.empty() ? 0 : 1), bytes.end(), uint8_t{0}) != bytes.end();
   if (!out.wide && bytes.size() % 2 == 0 && !bytes.empty()) {
     out.wide = kind == ModuleTextKind::kDefinition ||
                (std::any_of(bytes.begin(), bytes.end(), ControlByte) && PlausibleUtf16(bytes));
   }
-  out.text = out.wide ? Utf16LeToUtf8UntilNul(bytes) : CodePageToUtf8(bytes, kSystemAnsiCodePage);
+  out.text = out.wide ? Utf16LeToUtf8UntilNul(bytes)
+                      : CodePageToUtf8(bytes, codePage > 0 ? codePage : kSystemAnsiCodePage);
   return out;
 }
 
@@ -518,7 +529,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       cd.physicalColumnId = kNotStoredColumn;
       for (const auto& mv : moduleValues) {
         if (mv.objectId != tableIdText || mv.subObjectId != former || mv.value.empty()) continue;
-        if (auto text = DecodeModuleText(mv.value, ModuleTextKind::kDefinition)) cd.valueText += text->text;
+        if (auto text = DecodeModuleText(mv.value, TextKindOf(mv), state.collationCodePage)) cd.valueText += text->text;
       }
     }
   }

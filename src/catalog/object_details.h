@@ -26,6 +26,10 @@ struct ModuleValue {
   // sysobjvalues' value class (1: module definitions, 2: computed column
   // definitions); -1 for syscomments rows, which are all definitions.
   int32_t valueClass = -1;
+  // The piece's text flags (syscomments' status, sysobjvalues' value): bit 1
+  // (value 2) set means the piece is 8-bit text, clear means UTF-16; -1 when
+  // unknown.
+  int32_t textFlags = -1;
 };
 
 enum class DetailsPath { kTable, kIdentity };
@@ -61,13 +65,17 @@ int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId);
 // characters. Values of unknown kind are read as UTF-16 when a byte after
 // the first is zero, or when their 8-bit reading holds control bytes that
 // their UTF-16 reading does not.
-enum class ModuleTextKind { kUnknown, kDefinition };
+enum class ModuleTextKind { kUnknown, kDefinition, kEightBit };
 struct DecodedModuleText {
   std::string text;
   bool wide = false;
 };
 std::optional<DecodedModuleText> DecodeModuleText(const std::string& valueText,
-                                                  ModuleTextKind kind = ModuleTextKind::kUnknown);
+                                                  ModuleTextKind kind = ModuleTextKind::kUnknown,
+                                                  int32_t codePage = 0);
+
+// How a stored definition piece is to be read, from its text flags.
+ModuleTextKind TextKindOf(const ModuleValue& value);
 
 }  // namespace pagewright
 

@@ -19,8 +19,10 @@ std::vector<ColumnDescriptor> SysobjvaluesColumns() {
 }
 
 std::vector<ColumnDescriptor> SyscommentsColumns() {
-  return {DescribeColumn("id", "int", kTypeInt), DescribeColumn("number", "int", kTypeSmallint),
-          DescribeColumn("colid", "short", kTypeSmallint), DescribeColumn("status", "short", kTypeSmallint),
+  // Each type text carries its length: the positional decoder moves from
+  // one fixed column to the next by it.
+  return {DescribeColumn("id", "int(4)", kTypeInt), DescribeColumn("number", "smallint(2)", kTypeSmallint),
+          DescribeColumn("colid", "smallint(2)", kTypeSmallint), DescribeColumn("status", "smallint(2)", kTypeSmallint),
           DescribeColumn("ctext", "varbinary(-1)", kTypeVarbinary)};
 }
 
@@ -59,10 +61,12 @@ void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std:
         v.subObjectId = row[2];
         v.value = row.back();
         v.valueClass = std::atoi(row[0].c_str());
+        if (row.size() >= 5 && !row[4].empty() && row[4] != kNullText) v.textFlags = std::atoi(row[4].c_str());
       } else {
         v.objectId = row[0];
         if (row.size() >= 2) v.subObjectId = row[1];
         if (row.size() >= 5) v.value = row[4];
+        if (row.size() >= 4) v.textFlags = std::atoi(row[3].c_str());
       }
       target.push_back(std::move(v));
     }
@@ -73,12 +77,13 @@ void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std:
   SendLogLine(sink, module_text::kRetrieved);
 }
 
-std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values) {
+std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values,
+                          int32_t codePage) {
   std::string result;
   for (const auto& v : values) {
     if (v.objectId != objectIdText) continue;
     if (v.valueClass != -1 && v.valueClass != kDefinitionClass) continue;  // statistics, properties
-    auto decoded = DecodeModuleText(v.value, ModuleTextKind::kDefinition);
+    auto decoded = DecodeModuleText(v.value, TextKindOf(v), codePage);
     if (!decoded) continue;
     if (decoded->wide || decoded->text != result) result += decoded->text;
   }

@@ -39,8 +39,9 @@ void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std:
                           const std::vector<ColumnDescriptor>& columns, NotificationSink* sink);
 
 // The definition of an object: the pieces stored for its id, joined in
-// order.
-std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values);
+// order; 8-bit pieces are read in `codePage` (the database's).
+std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values,
+                          int32_t codePage = 0);
 
 // Scripts for key and constraint nodes, valid T-SQL: the table is
 // schema-qualified ("dbo.Orders"), constraint and column names are bare;

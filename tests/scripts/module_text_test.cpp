@@ -75,6 +75,19 @@ TEST(ModuleTextJoin, EightBitPiecesEqualToTheWholeTextSoFarAreSkipped) {
   EXPECT_EQ(ModuleTextFor("7", later), "ABCDEFDEF");
 }
 
+TEST(ModuleTextJoin, TextFlagsTellEightBitPiecesFromUtf16Ones) {
+  // Bit 1 of syscomments' status (sysobjvalues' value) marks 8-bit text, in
+  // the database's code page; pieces without it are UTF-16.
+  ModuleValue narrow = Piece("7", "0x637265617465E9");  // "createé" in 1252
+  narrow.textFlags = 2;
+  ModuleValue wide = Piece("7", "0x20003F04");  // " П"
+  wide.textFlags = 0;
+  EXPECT_EQ(ModuleTextFor("7", {narrow, wide}), "createé П");
+  ModuleValue cyrillic = Piece("8", "0xEFF0E8E2E5F2");
+  cyrillic.textFlags = 2;
+  EXPECT_EQ(ModuleTextFor("8", {cyrillic}, 1251), "привет");
+}
+
 TEST(ModuleTextJoin, OtherValueClassesAreNotPartOfTheDefinition) {
   std::vector<ModuleValue> values = {Piece("7", "0x410042004300"), Piece("7", "0x5800590020005A00", 60)};
   EXPECT_EQ(ModuleTextFor("7", values), "ABC");
