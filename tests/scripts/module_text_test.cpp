@@ -80,9 +80,9 @@ TEST(ModuleTextJoin, TextFlagsTellEightBitPiecesFromUtf16Ones) {
   // the database's code page; pieces without it are UTF-16.
   ModuleValue narrow = Piece("7", "0x637265617465E9");  // "createé" in 1252
   narrow.textFlags = 2;
-  ModuleValue wide = Piece("7", "0x20003F04");  // " П"
+  ModuleValue wide = Piece("7", "0x20003F04");  // " п"
   wide.textFlags = 0;
-  EXPECT_EQ(ModuleTextFor("7", {narrow, wide}), "createé П");
+  EXPECT_EQ(ModuleTextFor("7", {narrow, wide}), "createé п");
   ModuleValue cyrillic = Piece("8", "0xEFF0E8E2E5F2");
   cyrillic.textFlags = 2;
   EXPECT_EQ(ModuleTextFor("8", {cyrillic}, 1251), "привет");
