@@ -280,8 +280,8 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
                          LE<int16_t>(placement[i].bitPosition)});
       rscols.push_back(SystemRow(rs, {}, 13));
     }
-    int32_t indexId = t.clustered ? 1 : 0;
-    rowsets.push_back(SystemRow(Concat({LE<int64_t>(b.rowsetId), Bytes{1}, LE<int32_t>(b.objectId), LE<int32_t>(indexId),
+    const int32_t baseIndexId = t.clustered ? 1 : 0;
+    rowsets.push_back(SystemRow(Concat({LE<int64_t>(b.rowsetId), Bytes{1}, LE<int32_t>(b.objectId), LE<int32_t>(baseIndexId),
                                         LE<int32_t>(1), LE<int32_t>(0), LE<int16_t>(1),
                                         LE<int64_t>(static_cast<int64_t>(t.rows.size()))}),
                                 {}, 9));
