@@ -31,6 +31,31 @@ constexpr int32_t kOldRowsetColumnExtras = 4;
 constexpr int32_t kLegacySystypes = 4;
 constexpr int32_t kLegacySysreferences = 14;
 
+// Fills the table, column and constraint names of every foreign key column
+// pair from the objects and the given column rows (modern or legacy; both
+// carry objectId, columnId and name). Where ids repeat, the last row wins.
+template <typename ColumnRows>
+void NameForeignKeys(DatabaseCatalog& c, const ColumnRows& columns) {
+  auto key = [](int32_t id, int32_t sub) { return (static_cast<int64_t>(id) << 32) ^ static_cast<uint32_t>(sub); };
+  std::unordered_map<int32_t, const CatalogObject*> objectById;
+  for (const auto& o : c.objects) objectById[o.id] = &o;
+  std::unordered_map<int64_t, const typename ColumnRows::value_type*> columnById;
+  for (const auto& col : columns) columnById[key(col.objectId, col.columnId)] = &col;
+  for (auto& fk : c.foreignKeyColumns) {
+    if (auto it = objectById.find(fk.parentTableId); it != objectById.end()) fk.parentTableName = it->second->name;
+    if (auto it = objectById.find(fk.referencedTableId); it != objectById.end())
+      fk.referencedTableName = it->second->name;
+    if (auto it = objectById.find(fk.constraintId); it != objectById.end()) {
+      fk.constraintName = it->second->name;
+      fk.constraintStatus = it->second->status;
+    }
+    if (auto it = columnById.find(key(fk.parentTableId, fk.parentColumnId)); it != columnById.end())
+      fk.parentColumnName = it->second->name;
+    if (auto it = columnById.find(key(fk.referencedTableId, fk.referencedColumnId)); it != columnById.end())
+      fk.referencedColumnName = it->second->name;
+  }
+}
+
 void AssembleForeignKeys(DatabaseCatalog& c, const AppState& state) {
   if (state.StopRequested()) return;
   for (const auto& o : c.objects) {
@@ -86,47 +111,11 @@ void AssembleForeignKeys(DatabaseCatalog& c, const AppState& state) {
       c.foreignKeyColumns.push_back(fk);
     }
   }
-  // Names: the last object (and column row) with a matching id wins.
-  std::unordered_map<int32_t, const CatalogObject*> objectById;
-  for (const auto& o : c.objects) objectById[o.id] = &o;
-  std::unordered_map<int64_t, const ColumnRow*> columnById;
-  for (const auto& col : c.columns) columnById[key(col.objectId, col.columnId)] = &col;
-  for (auto& fk : c.foreignKeyColumns) {
-    if (auto it = objectById.find(fk.parentTableId); it != objectById.end()) fk.parentTableName = it->second->name;
-    if (auto it = objectById.find(fk.referencedTableId); it != objectById.end())
-      fk.referencedTableName = it->second->name;
-    if (auto it = objectById.find(fk.constraintId); it != objectById.end()) {
-      fk.constraintName = it->second->name;
-      fk.constraintStatus = it->second->status;
-    }
-    if (auto it = columnById.find(key(fk.parentTableId, fk.parentColumnId)); it != columnById.end())
-      fk.parentColumnName = it->second->name;
-    if (auto it = columnById.find(key(fk.referencedTableId, fk.referencedColumnId)); it != columnById.end())
-      fk.referencedColumnName = it->second->name;
-  }
+  NameForeignKeys(c, c.columns);
 }
 
 // Names of SQL Server 2000 foreign keys: objects and legacy column rows.
-void NameLegacyForeignKeys(DatabaseCatalog& c) {
-  std::unordered_map<int32_t, const CatalogObject*> objectById;
-  for (const auto& o : c.objects) objectById[o.id] = &o;
-  std::unordered_map<int64_t, const LegacyColumnRow*> columnById;
-  auto key = [](int32_t id, int32_t sub) { return (static_cast<int64_t>(id) << 32) ^ static_cast<uint32_t>(sub); };
-  for (const auto& col : c.legacyColumns) columnById[key(col.objectId, col.columnId)] = &col;
-  for (auto& fk : c.foreignKeyColumns) {
-    if (auto it = objectById.find(fk.parentTableId); it != objectById.end()) fk.parentTableName = it->second->name;
-    if (auto it = objectById.find(fk.referencedTableId); it != objectById.end())
-      fk.referencedTableName = it->second->name;
-    if (auto it = objectById.find(fk.constraintId); it != objectById.end()) {
-      fk.constraintName = it->second->name;
-      fk.constraintStatus = it->second->status;
-    }
-    if (auto it = columnById.find(key(fk.parentTableId, fk.parentColumnId)); it != columnById.end())
-      fk.parentColumnName = it->second->name;
-    if (auto it = columnById.find(key(fk.referencedTableId, fk.referencedColumnId)); it != columnById.end())
-      fk.referencedColumnName = it->second->name;
-  }
-}
+void NameLegacyForeignKeys(DatabaseCatalog& c) { NameForeignKeys(c, c.legacyColumns); }
 
 }  // namespace
 
