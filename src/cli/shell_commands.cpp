@@ -73,6 +73,23 @@ ScanArguments ParseScanArguments(const std::vector<std::string>& args) {
   return a;
 }
 
+// The item labelled `name`; failing that, the one item whose label is
+// `name` behind a schema ("Orders" finds "dbo.Orders"), so that a user may
+// leave out the schema where it is unambiguous.
+TreeItem PickByLabel(const std::vector<std::pair<TreeItem, std::string>>& items, const std::string& name) {
+  for (const auto& [item, label] : items)
+    if (label == name) return item;
+  TreeItem found = kNoTreeItem;
+  for (const auto& [item, label] : items) {
+    if (label.size() <= name.size() + 1 || label.compare(label.size() - name.size(), name.size(), name) != 0 ||
+        label[label.size() - name.size() - 1] != '.')
+      continue;
+    if (found != kNoTreeItem) return kNoTreeItem;  // two schemas hold that name
+    found = item;
+  }
+  return found;
+}
+
 // One run of the shell: state, screen, main frame.
 class Session {
  public:
@@ -139,11 +156,12 @@ class Session {
   }
 
   TreeItem FindTable(const std::string& name) {
+    std::vector<std::pair<TreeItem, std::string>> tables;
     for (TreeItem group : {frame_.userTablesItem(), frame_.systemTablesItem()}) {
       for (TreeItem t = ui_.TreeFirstChild(group); t != kNoTreeItem; t = ui_.TreeNextSibling(t))
-        if (ui_.TreeItemLabel(t) == name) return t;
+        tables.emplace_back(t, ui_.TreeItemLabel(t));
     }
-    return kNoTreeItem;
+    return PickByLabel(tables, name);
   }
 
   AppState state_;
@@ -240,12 +258,12 @@ int RunScript(const std::vector<std::string>& args) {
   TreeItem node = s.ui_.FindTreeItem(name);
   if (node == kNoTreeItem || s.FindTable(name) != kNoTreeItem) {
     s.ExpandAllTables();  // keys and constraints appear under their tables
-    node = kNoTreeItem;
+    std::vector<std::pair<TreeItem, std::string>> candidates;
     for (const auto& [item, n] : s.ui_.nodes) {
-      if (n.label != name || n.parent == s.frame_.userTablesItem() || n.parent == s.frame_.systemTablesItem()) continue;
-      node = item;
-      break;
+      if (n.parent == s.frame_.userTablesItem() || n.parent == s.frame_.systemTablesItem()) continue;
+      candidates.emplace_back(item, n.label);
     }
+    node = PickByLabel(candidates, name);
   }
   if (node == kNoTreeItem) {
     std::fprintf(stderr, "pagewright: no view, procedure, function, trigger, default, key or constraint named %s\n",

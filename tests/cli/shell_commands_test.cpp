@@ -98,6 +98,16 @@ TEST_F(ExampleShell, ScriptsOfModulesAndKeys) {
   EXPECT_EQ(SplitLines(key.out)[0], "ALTER TABLE [dbo].[Orders] ADD PRIMARY KEY ( [OrderID] )");
   CommandRun none = Shell("script " + ShellQuote(db_.str()) + " dbo.Nothing");
   EXPECT_EQ(none.exitCode, 1);
+  // The schema may be left out where only one schema holds the name.
+  CommandRun bare = Shell("script " + ShellQuote(db_.str()) + " CustomerOrders");
+  ASSERT_EQ(bare.exitCode, 0) << bare.err;
+  EXPECT_EQ(bare.out, view.out);
+  CommandRun bareKey = Shell("script " + ShellQuote(db_.str()) + " PK_Orders");
+  EXPECT_EQ(bareKey.out, key.out);
+  CommandRun bareTable = Shell("rows " + ShellQuote(db_.str()) + " Customers");
+  ASSERT_EQ(bareTable.exitCode, 0) << bareTable.err;
+  EXPECT_EQ(SplitLines(bareTable.out)[1], "CustomerID,CompanyName,City,Phone,Active");
+  EXPECT_EQ(Shell("script " + ShellQuote(db_.str()) + " rders").exitCode, 1) << "a label's tail is no match";
 }
 
 TEST_F(ExampleShell, TreeExpandsEveryTable) {
