@@ -63,6 +63,10 @@ class DatabaseCatalog {
   std::vector<ConstraintEntry> tableConstraints;
   std::vector<RowsetRow> tableRowsets;
   std::vector<AllocUnitRow> tableAllocationUnits;
+  // A partitioned table: the in-row data allocation unit of every partition
+  // of the base index, by partition number (the current one among them).
+  // Empty for a table stored in one partition.
+  std::vector<AllocUnitRow> partitionAllocUnits;
   std::vector<PageId> tablePages;
   std::vector<ColumnRow> tableColumns;
   std::vector<LegacyColumnRow> tableLegacyColumns;

@@ -1,6 +1,7 @@
 #include "catalog/object_details.h"
 
 #include <algorithm>
+#include <set>
 #include <unordered_set>
 
 #include "pagestore/text_codec.h"
@@ -229,6 +230,38 @@ void ModernStorage(DatabaseCatalog& c) {
     c.currentAllocUnit = au;
   }
 
+  // A partitioned table keeps each partition of its base index in a rowset
+  // of its own (same object and index id, partition numbers 1..N), each with
+  // its own allocation units, IAM chain and page chain. All of them hold the
+  // table's rows.
+  if (auto it = ix.rowsetsByObject.find(tableId); it != ix.rowsetsByObject.end() && base != nullptr) {
+    std::vector<const RowsetRow*> partitions;
+    std::set<int64_t> seenRowsets;
+    for (size_t i : it->second) {
+      const RowsetRow& r = c.rowsets[i];
+      if (r.indexId == base->indexId && seenRowsets.insert(r.rowsetId).second) partitions.push_back(&r);
+    }
+    if (partitions.size() > 1) {
+      std::stable_sort(partitions.begin(), partitions.end(), [](const RowsetRow* a, const RowsetRow* b) {
+        return a->partitionNumber < b->partitionNumber;
+      });
+      for (const RowsetRow* r : partitions) {
+        auto units = ix.allocationUnitsByOwner.find(r->rowsetId);
+        if (units == ix.allocationUnitsByOwner.end()) continue;
+        for (size_t i : units->second) {
+          const AllocUnitRow& u = c.allocationUnits[i];
+          if (u.type != 1) continue;
+          AllocUnitRow au = u;
+          if (au.firstPage.page != 0 || au.rootPage.page != 0 || au.firstIamPage.page != 0)
+            fillFromMaps(au, PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId), false);
+          c.partitionAllocUnits.push_back(au);
+          break;
+        }
+      }
+      if (c.partitionAllocUnits.size() < 2) c.partitionAllocUnits.clear();
+    }
+  }
+
   // Table rowsets and their allocation units.
   if (auto it = ix.rowsetsByObject.find(tableId); it != ix.rowsetsByObject.end()) {
     for (size_t i : it->second) c.tableRowsets.push_back(c.rowsets[i]);
@@ -312,6 +345,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
   c.tableConstraints.clear();
   c.tableRowsets.clear();
   c.tableAllocationUnits.clear();
+  c.partitionAllocUnits.clear();
   c.tablePages.clear();
   c.tableColumns.clear();
   c.tableLegacyColumns.clear();

@@ -157,6 +157,33 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
     return;
   }
 
+  if (!catalog_.partitionAllocUnits.empty()) {
+    // A partitioned table: the pages of every partition, in partition order,
+    // each partition read as an unpartitioned table would be (its leaf chain
+    // for a clustered index, else its IAM chain; the other where the first
+    // gives nothing).
+    const bool heap = catalog_.currentRowset.indexId == 0;
+    std::set<PageId> seen;
+    pages_.clear();
+    for (const AllocUnitRow& unit : catalog_.partitionAllocUnits) {
+      if (state.StopRequested()) break;
+      std::vector<PageId> part;
+      const bool chainFirst = !heap && ValidPage(reader_, unit.firstPage) && [&] {
+        auto header = reader_.ReadPageHeader(unit.firstPage);
+        return header && header->pageType == kDataPage && header->level == 0;
+      }();
+      if (chainFirst) part = DataChainPages(reader_, unit.firstPage);
+      if (part.empty() && ValidPage(reader_, unit.firstIamPage))
+        part = IamChainPages(reader_, unit.firstIamPage, {}, false);
+      if (part.empty() && heap && ValidPage(reader_, unit.firstPage)) part = DataChainPages(reader_, unit.firstPage);
+      for (PageId p : part)
+        if (seen.insert(p).second) pages_.push_back(p);
+    }
+    source_ = heap ? PageListSource::kIamChain : PageListSource::kDataChain;
+    rows = FillFirst(progress);
+    return;
+  }
+
   const AllocUnitRow& unit = catalog_.currentAllocUnit;
   const PageId first = unit.firstPage;
   const PageId firstIam = unit.firstIamPage;

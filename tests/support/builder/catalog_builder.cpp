@@ -243,10 +243,13 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
 
   std::set<uint8_t> types;
   int64_t rowsetCounter = 0;
+  std::map<int32_t, int32_t> partitionsOf;  // object id -> partitions written
   for (const auto& t : tables_) {
     BuiltTable& b = built_[Key(t.schema, t.name)];
-    b.objectId = ids_[Key(t.schema, t.name)];
-    object(b.objectId, t.schema, t.name, t.typeCode, 0);
+    const bool extraPartition = !t.partitionOf.empty();
+    b.objectId = ids_[Key(t.schema, extraPartition ? t.partitionOf : t.name)];
+    const int32_t partitionNumber = ++partitionsOf[b.objectId];
+    if (!extraPartition) object(b.objectId, t.schema, t.name, t.typeCode, 0);
     ++rowsetCounter;
     b.rowsetId = (int64_t{1} << 56) | (rowsetCounter << 16);
     b.pageKey = 1000 + static_cast<int32_t>(rowsetCounter);
@@ -270,7 +273,7 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
                               LE<int32_t>(static_cast<int32_t>(c.identity->first)),
                               LE<int32_t>(static_cast<int32_t>(c.identity->second)), Bytes{0}}));
       }
-      colpars.push_back(SystemRow(fixed, var, 16));
+      if (!extraPartition) colpars.push_back(SystemRow(fixed, var, 16));
       int32_t offset = placement[i].leafOffset < 0 ? placement[i].leafOffset & 0xFFFF
                                                    : (placement[i].bitPosition << 16) | placement[i].leafOffset;
       Bytes rs = Concat({LE<int64_t>(b.rowsetId), LE<int32_t>(static_cast<int32_t>(i) + 1),
@@ -282,7 +285,7 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
     }
     const int32_t baseIndexId = t.clustered ? 1 : 0;
     rowsets.push_back(SystemRow(Concat({LE<int64_t>(b.rowsetId), Bytes{1}, LE<int32_t>(b.objectId), LE<int32_t>(baseIndexId),
-                                        LE<int32_t>(1), LE<int32_t>(0), LE<int16_t>(1),
+                                        LE<int32_t>(partitionNumber), LE<int32_t>(0), LE<int16_t>(1),
                                         LE<int64_t>(static_cast<int64_t>(t.rows.size()))}),
                                 {}, 9));
     uint32_t first = b.dataPages.empty() ? 0 : b.dataPages.front();

@@ -38,6 +38,12 @@ struct TableDef {
   bool clustered = false;  // a clustered primary key (index id 1) or a heap
   int rowsPerPage = 0;     // 0: as many as fit
   std::string typeCode = "U ";
+  // When set (2005-and-later layout only), these rows are a further partition
+  // of the named table, added after it: a rowset of that table's object and
+  // index id with the next partition number, its own allocation unit, IAM
+  // page and data pages, and no object, column or key rows of its own. Give
+  // it the same columns and `clustered` as the table.
+  std::string partitionOf;
   // When set, writes the table's data pages instead of classic records (row-
   // and page-compressed tables, generated tables): the pages in chain order,
   // with their records; the builder gives them positions, this page, object
