@@ -431,6 +431,12 @@ std::unique_ptr<IamPage> DatabaseReader::ReadIamPage(PageId id) {
 }
 
 std::unique_ptr<TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
+  const int source = state_.pageSource;
+  {
+    std::lock_guard<std::mutex> lock(textCacheMutex_);
+    for (const auto& entry : textCache_)
+      if (entry.id == id && entry.source == source) return std::make_unique<TextMixPage>(entry.bytes, this);
+  }
   auto bytes = ReadRawPage(id);
   if (!bytes) return nullptr;
   const int32_t claimed = I32At(*bytes, 32);
@@ -443,6 +449,15 @@ std::unique_ptr<TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
       PageId candidate{id.fileId, static_cast<int32_t>(shifted)};
       auto there = ReadRawPage(candidate);
       if (there && I32At(*there, 32) == id.page) bytes = std::move(there);
+    }
+  }
+  {
+    std::lock_guard<std::mutex> lock(textCacheMutex_);
+    if (textCache_.size() < kTextPageCacheSize) {
+      textCache_.push_back({id, source, *bytes});
+    } else {
+      textCache_[textCacheNext_] = {id, source, *bytes};
+      textCacheNext_ = (textCacheNext_ + 1) % kTextPageCacheSize;
     }
   }
   return std::make_unique<TextMixPage>(std::move(*bytes), this);

@@ -168,6 +168,20 @@ class DatabaseReader {
   mutable std::map<int32_t, std::unique_ptr<ReadOnlyFile>> secondaryFiles_;
   bool openSucceeded_ = false;
   SnapshotMapLoader snapshotLoader_;
+
+  // Text pages read lately. Text mix pages hold the large-value fragments of
+  // many neighbouring rows, so paging through a table asks for the same few
+  // pages again and again. Keyed by page and by which file file id 1 meant
+  // (pageSource), since that changes once a scan completes.
+  struct CachedTextPage {
+    PageId id{0, 0};
+    int source = -1;
+    std::vector<uint8_t> bytes;
+  };
+  static constexpr size_t kTextPageCacheSize = 16;
+  std::mutex textCacheMutex_;
+  std::vector<CachedTextPage> textCache_;
+  size_t textCacheNext_ = 0;
 };
 
 // Size split of a file: whole pages and the bytes after them.

@@ -2,6 +2,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -55,13 +56,20 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 bool IsCodePageSupported(int32_t codePage) { return codePage > 0 && ConverterFor(codePage) != nullptr; }
 
 std::string CodePageToUtf8(ByteSpan bytes, int32_t codePage) {
-  size_t n = 0;
+  // The text ends at the first NUL byte. Most text is ASCII, which is its
+  // own UTF-8: checked eight bytes at a time.
+  const uint8_t* data = bytes.data();
+  size_t n = bytes.size();
+  if (const void* nul = n == 0 ? nullptr : std::memchr(data, 0, n)) n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - data);
   bool ascii = true;
-  while (n < bytes.size() && bytes[n] != 0) {
-    ascii = ascii && bytes[n] < 0x80;
-    ++n;
+  size_t checked = 0;
+  for (; ascii && checked + 8 <= n; checked += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + checked, 8);
+    ascii = (word & 0x8080808080808080ull) == 0;
   }
-  if (ascii) return std::string(reinterpret_cast<const char*>(bytes.data()), n);
+  for (; ascii && checked < n; ++checked) ascii = data[checked] < 0x80;
+  if (ascii) return std::string(reinterpret_cast<const char*>(data), n);
   UConverter* c = codePage > 0 ? ConverterFor(codePage) : nullptr;
   if (c == nullptr) c = ConverterFor(kSystemAnsiCodePage);
   std::string out;

@@ -10,38 +10,41 @@ namespace pagewright {
 
 TextRecord::~TextRecord() = default;
 
+std::unique_ptr<TextRecord> ParseTextRecord(const TextMixPage& page, size_t slot) {
+  if (!page.slotTable) return nullptr;
+  const auto& slots = *page.slotTable;
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), slots.size());
+  if (slot >= n) return nullptr;
+  const int o = slots[slot];
+  if (o > kPageSize) return nullptr;
+  auto r = std::make_unique<TextRecord>();
+  ByteSpan p = SubSpan(page.page(), o, kPageSize - o);
+  r->status = DecodeRecordStatus(U8At(p, 0));
+  const int limit = kPageSize - o;
+  const int f = I16At(p, 2);
+  const int fixedLength = f - 4;
+  if (fixedLength > 0 && fixedLength < limit) {
+    ByteSpan data = SubSpan(p, 4, fixedLength);
+    if (!data.empty()) {
+      r->data.assign(data.begin(), data.end());
+      r->hasData = true;
+    }
+  }
+  if (fixedLength >= 10) {
+    r->structureType = I16At(p, 4 + 8);
+    r->payloadLength = f - 14;
+  } else {
+    r->structureType = 8;
+    r->payloadLength = fixedLength;
+  }
+  return r;
+}
+
 void BuildTextMixPage(TextMixPage& page, const AppState& state) {
   if (!page.slotTable) return;
-  const auto& slots = *page.slotTable;
-  size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), slots.size());
-  for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
-    int o = slots[i];
-    if (o > kPageSize) {
-      page.records.push_back(nullptr);
-      continue;
-    }
-    auto r = std::make_unique<TextRecord>();
-    ByteSpan p = SubSpan(page.page(), o, kPageSize - o);
-    r->status = DecodeRecordStatus(U8At(p, 0));
-    const int limit = kPageSize - o;
-    const int f = I16At(p, 2);
-    const int fixedLength = f - 4;
-    if (fixedLength > 0 && fixedLength < limit) {
-      ByteSpan data = SubSpan(p, 4, fixedLength);
-      if (!data.empty()) {
-        r->data.assign(data.begin(), data.end());
-        r->hasData = true;
-      }
-    }
-    if (fixedLength >= 10) {
-      r->structureType = I16At(p, 4 + 8);
-      r->payloadLength = f - 14;
-    } else {
-      r->structureType = 8;
-      r->payloadLength = fixedLength;
-    }
-    page.records.push_back(std::move(r));
-  }
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)),
+                                    page.slotTable->size());
+  for (size_t i = 0; i < n && !state.StopRequested(); ++i) page.records.push_back(ParseTextRecord(page, i));
 }
 
 namespace {
@@ -64,7 +67,7 @@ class Gatherer {
     size_t take = std::min(room, data.size());
     bytes.insert(bytes.end(), data.begin(), data.begin() + static_cast<long>(take));
   }
-  const TextRecord* RecordOf(PageId page, int slot);
+  std::unique_ptr<TextRecord> RecordOf(PageId page, int slot);
 
   DatabaseReader& reader_;
   std::set<std::tuple<int16_t, int32_t, int>> visited_;
@@ -72,25 +75,23 @@ class Gatherer {
   PageId pageId_{0, 0};
 };
 
-const TextRecord* Gatherer::RecordOf(PageId id, int slot) {
+std::unique_ptr<TextRecord> Gatherer::RecordOf(PageId id, int slot) {
   if (!page_ || id != pageId_) {
     page_ = reader_.ReadTextMixPage(id);
     pageId_ = id;
-    if (page_) BuildTextMixPage(*page_, reader_.state());
   }
-  if (!page_ || slot < 0 || static_cast<size_t>(slot) >= page_->records.size()) return nullptr;
-  return static_cast<const TextRecord*>(page_->records[static_cast<size_t>(slot)].get());
+  if (!page_ || slot < 0) return nullptr;
+  return ParseTextRecord(*page_, static_cast<size_t>(slot));
 }
 
 void Gatherer::Link(PageId page, int slot, int depth) {
   if (depth > kMaxLobDepth || reader_.state().StopRequested()) return;
   if (!visited_.insert({page.fileId, page.page, slot}).second) return;
-  const TextRecord* r = RecordOf(page, slot);
+  // The record owns a copy of its bytes: the page may be replaced while the
+  // structure is followed.
+  const std::unique_ptr<TextRecord> r = RecordOf(page, slot);
   if (r == nullptr || !r->hasData) return;
-  // The page may be replaced while the structure is followed: keep a copy.
-  std::vector<uint8_t> data = r->data;
-  int32_t payload = r->payloadLength;
-  Structure(data, payload, depth + 1);
+  Structure(r->data, r->payloadLength, depth + 1);
 }
 
 void Gatherer::Structure(ByteSpan g, int32_t n, int depth) {
@@ -168,14 +169,11 @@ std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, Datab
   PageId page{static_cast<int16_t>(U16At(pointer, 12)), I32At(pointer, 8)};
   int slot = I16At(pointer, 14);
   auto text = reader.ReadTextMixPage(page);
-  if (!text) return std::nullopt;
-  BuildTextMixPage(*text, reader.state());
-  if (slot < 0 || static_cast<size_t>(slot) >= text->records.size()) return std::nullopt;
-  const auto* r = static_cast<const TextRecord*>(text->records[static_cast<size_t>(slot)].get());
+  if (!text || slot < 0) return std::nullopt;
+  const std::unique_ptr<TextRecord> r = ParseTextRecord(*text, static_cast<size_t>(slot));
   if (r == nullptr || !r->hasData) return std::nullopt;
   Gatherer g(reader);
-  std::vector<uint8_t> data = r->data;
-  g.Structure(data, r->payloadLength, 0);
+  g.Structure(r->data, r->payloadLength, 0);
   return std::move(g.bytes);
 }
 

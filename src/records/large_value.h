@@ -59,6 +59,10 @@ class TextRecord : public CRecord {
   int32_t structureType = kNoStructure;
 };
 
+// The text record in one slot of a text/image page (its bytes copied out of
+// the page), or null for a slot the page does not have or that points
+// beyond it.
+std::unique_ptr<TextRecord> ParseTextRecord(const TextMixPage& page, size_t slot);
 // Builds the text records of a text/image page, one entry per slot.
 void BuildTextMixPage(TextMixPage& page, const AppState& state);
 

@@ -262,6 +262,29 @@ TEST(TextMixPageReads, ShiftIsNotTakenWhenThePageThereDoesNotMatch) {
   EXPECT_EQ(page->header.thisPage.page, 0) << "read at its own position, not at position 40";
 }
 
+TEST(TextMixPageReads, ARepeatedReadFollowsThePageSource) {
+  // Text pages are kept once read; the same page id must still come from
+  // the damaged file once a scan has switched the page source.
+  auto oldDb = SmallDatabase();
+  oldDb.SetPage(20, Page(3, 20, 600));
+  auto newDb = SmallDatabase();
+  newDb.SetPage(20, Page(3, 20, 700));
+  TempFile oldFile(oldDb.Build(), "old.mdf");
+  TempFile newFile(newDb.Build(), "new.mdf");
+  auto o = OpenBoth(oldFile.str(), newFile.str());
+  ASSERT_TRUE(o->reader->openSucceeded());
+  for (int round = 0; round < 2; ++round) {
+    o->state.pageSource = 1;
+    auto before = o->reader->ReadTextMixPage(PageId{1, 20});
+    ASSERT_TRUE(before);
+    EXPECT_EQ(before->header.objectId, 600);
+    o->state.pageSource = 2;
+    auto after = o->reader->ReadTextMixPage(PageId{1, 20});
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->header.objectId, 700);
+  }
+}
+
 TEST(SecondaryFiles, FolderOfTheOldPath) {
   EXPECT_EQ(SecondaryFileFolder("C:\\\\data\\\\db.mdf"), "C:\\data\\");
   EXPECT_EQ(SecondaryFileFolder("/tmp/x/db.mdf"), "/tmp/x/");
