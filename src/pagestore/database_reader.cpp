@@ -430,12 +430,12 @@ std::unique_ptr<IamPage> DatabaseReader::ReadIamPage(PageId id) {
   return std::make_unique<IamPage>(std::move(*bytes), this);
 }
 
-std::unique_ptr<TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
+std::shared_ptr<const TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
   const int source = state_.pageSource;
   {
     std::lock_guard<std::mutex> lock(textCacheMutex_);
     for (const auto& entry : textCache_)
-      if (entry.id == id && entry.source == source) return std::make_unique<TextMixPage>(entry.bytes, this);
+      if (entry.id == id && entry.source == source) return entry.page;
   }
   auto bytes = ReadRawPage(id);
   if (!bytes) return nullptr;
@@ -451,16 +451,15 @@ std::unique_ptr<TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
       if (there && I32At(*there, 32) == id.page) bytes = std::move(there);
     }
   }
-  {
-    std::lock_guard<std::mutex> lock(textCacheMutex_);
-    if (textCache_.size() < kTextPageCacheSize) {
-      textCache_.push_back({id, source, *bytes});
-    } else {
-      textCache_[textCacheNext_] = {id, source, *bytes};
-      textCacheNext_ = (textCacheNext_ + 1) % kTextPageCacheSize;
-    }
+  auto page = std::make_shared<const TextMixPage>(std::move(*bytes), this);
+  std::lock_guard<std::mutex> lock(textCacheMutex_);
+  if (textCache_.size() < kTextPageCacheSize) {
+    textCache_.push_back({id, source, page});
+  } else {
+    textCache_[textCacheNext_] = {id, source, page};
+    textCacheNext_ = (textCacheNext_ + 1) % kTextPageCacheSize;
   }
-  return std::make_unique<TextMixPage>(std::move(*bytes), this);
+  return page;
 }
 
 }  // namespace pagewright

@@ -100,8 +100,9 @@ class DatabaseReader {
   std::unique_ptr<CDataPage> ReadCatalogPage(PageId id);
   // Text/image page p; when p's header claims another page number c the file
   // is taken to be shifted by c - p pages and position 2p - c is read,
-  // provided the page found there carries number p.
-  std::unique_ptr<TextMixPage> ReadTextMixPage(PageId id);
+  // provided the page found there carries number p. The page is shared: the
+  // last pages read are kept and handed out again.
+  std::shared_ptr<const TextMixPage> ReadTextMixPage(PageId id);
   // An IAM page with its extent bitmap and header decoded.
   std::unique_ptr<class IamPage> ReadIamPage(PageId id);
 
@@ -176,7 +177,7 @@ class DatabaseReader {
   struct CachedTextPage {
     PageId id{0, 0};
     int source = -1;
-    std::vector<uint8_t> bytes;
+    std::shared_ptr<const TextMixPage> page;
   };
   static constexpr size_t kTextPageCacheSize = 16;
   std::mutex textCacheMutex_;

@@ -71,7 +71,7 @@ class Gatherer {
 
   DatabaseReader& reader_;
   std::set<std::tuple<int16_t, int32_t, int>> visited_;
-  std::unique_ptr<TextMixPage> page_;  // the page read last
+  std::shared_ptr<const TextMixPage> page_;  // the page read last
   PageId pageId_{0, 0};
 };
 
