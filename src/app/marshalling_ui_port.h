@@ -1,9 +1,12 @@
 // Runs every UI-port call on one user-interface thread.
 //
 // Wraps an adapter that may only be used from its own thread: a call made
-// on another thread is queued, the caller waits, and the user-interface
-// thread runs it in Pump(). Calls made on the user-interface thread itself
-// run at once.
+// on another thread is queued and the user-interface thread runs it in
+// Pump(); calls made on the user-interface thread itself run at once. Calls
+// run in the order they were made. A caller waits for calls that return a
+// value and for message boxes; the others (log lines, grid rows, progress)
+// take copies of their arguments and return at once, so filling a grid page
+// costs no thread round trip per row.
 #ifndef PAGEWRIGHT_APP_MARSHALLING_UI_PORT_H_
 #define PAGEWRIGHT_APP_MARSHALLING_UI_PORT_H_
 
@@ -69,7 +72,13 @@ class MarshallingUiPort : public UiPort {
     std::function<void()> run;
     bool done = false;
   };
+  struct Entry {
+    std::function<void()> run;  // posted calls (no waiter)
+    Task* waiter = nullptr;     // a caller waiting for its call
+  };
   void RunOnUiThread(const std::function<void()>& fn);
+  // Runs `fn` now on the user-interface thread, else queues it and returns.
+  void Post(std::function<void()> fn);
   template <typename F>
   auto Call(F f) -> decltype(f()) {
     using R = decltype(f());
@@ -87,7 +96,7 @@ class MarshallingUiPort : public UiPort {
   std::mutex mutex_;
   std::condition_variable queued_;
   std::condition_variable finished_;
-  std::deque<Task*> queue_;
+  std::deque<Entry> queue_;
 };
 
 }  // namespace pagewright
