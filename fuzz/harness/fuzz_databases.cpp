@@ -115,6 +115,22 @@ TableDef Documents(LobStore& lob, bool legacy) {
   return t;
 }
 
+// A heap in three partitions (2005-and-later catalogs): the first one
+// empty, as a partitioned table's first partition often is.
+std::vector<TableDef> Readings() {
+  std::vector<TableDef> parts;
+  int next = 0;
+  for (int rows : {0, 10, 5}) {
+    TableDef t;
+    t.name = parts.empty() ? "Readings" : "Readings_" + std::to_string(parts.size() + 1);
+    if (!parts.empty()) t.partitionOf = "Readings";
+    t.columns = {IntColumn("Sensor", false), FloatColumn("Value")};
+    for (int i = 0; i < rows; ++i, ++next) t.rows.push_back({IntValue(next), FloatValue(next * 0.5)});
+    parts.push_back(std::move(t));
+  }
+  return parts;
+}
+
 FuzzDatabase Finish(CatalogBuilder& b, const LobStore& lob) {
   DatabaseBuilder db = b.Build();
   if (db.pageCount() > kFirstTextPage) throw std::logic_error("fuzz database: catalog pages reach the text pages");
@@ -136,10 +152,12 @@ FuzzDatabase Build(bool legacy) {
   if (!legacy) customers.uniqueKeys = {{"UQ_Customers_CompanyName", {1}}};
   customers.checkConstraints = {{"CK_Customers_Phone", u"([Phone] like '%[0-9]%')"}};
   std::vector<TableDef> tables = {customers, Orders(), AuditLog(), Documents(lob, legacy)};
+  if (!legacy)
+    for (auto& part : Readings()) tables.push_back(std::move(part));
   FuzzDatabase out;
   std::map<std::string, size_t> rows;
   for (auto& t : tables) {
-    rows["dbo." + t.name] = t.rows.size();
+    rows["dbo." + (t.partitionOf.empty() ? t.name : t.partitionOf)] += t.rows.size();
     b.AddTable(std::move(t));
   }
   b.AddModule({"CustomerOrders", "dbo", "V ",

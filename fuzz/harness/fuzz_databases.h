@@ -2,7 +2,8 @@
 // with the test builder: a SQL Server 2008 R2 catalog and a SQL Server 2000
 // one, each with a few tables (keys, a foreign key, a heap with deleted
 // rows, large values behind text pointers, in-row roots and row-overflow
-// pointers, xml), a view, a procedure and a trigger.
+// pointers, xml, and in the newer catalog a heap in three partitions), a
+// view, a procedure and a trigger.
 #ifndef PAGEWRIGHT_FUZZ_HARNESS_FUZZ_DATABASES_H_
 #define PAGEWRIGHT_FUZZ_HARNESS_FUZZ_DATABASES_H_
 
