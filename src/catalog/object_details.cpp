@@ -245,7 +245,18 @@ void ModernStorage(DatabaseCatalog& c) {
       std::stable_sort(partitions.begin(), partitions.end(), [](const RowsetRow* a, const RowsetRow* b) {
         return a->partitionNumber < b->partitionNumber;
       });
+      // Two rowsets of one partition number are one live rowset and one left
+      // behind (a rebuilt heap's old rowset, read with deleted rows shown):
+      // the last of equal ones stands, as for the base rowset above.
+      std::vector<const RowsetRow*> distinct;
       for (const RowsetRow* r : partitions) {
+        if (!distinct.empty() && distinct.back()->partitionNumber == r->partitionNumber) {
+          distinct.back() = r;
+        } else {
+          distinct.push_back(r);
+        }
+      }
+      for (const RowsetRow* r : distinct) {
         auto units = ix.allocationUnitsByOwner.find(r->rowsetId);
         if (units == ix.allocationUnitsByOwner.end()) continue;
         for (size_t i : units->second) {

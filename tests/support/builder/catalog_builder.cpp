@@ -248,7 +248,8 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
     BuiltTable& b = built_[Key(t.schema, t.name)];
     const bool extraPartition = !t.partitionOf.empty();
     b.objectId = ids_[Key(t.schema, extraPartition ? t.partitionOf : t.name)];
-    const int32_t partitionNumber = ++partitionsOf[b.objectId];
+    int32_t partitionNumber = ++partitionsOf[b.objectId];
+    if (t.partitionNumber > 0) partitionNumber = t.partitionNumber;
     if (!extraPartition) object(b.objectId, t.schema, t.name, t.typeCode, 0);
     ++rowsetCounter;
     b.rowsetId = (int64_t{1} << 56) | (rowsetCounter << 16);

@@ -44,6 +44,7 @@ struct TableDef {
   // page and data pages, and no object, column or key rows of its own. Give
   // it the same columns and `clustered` as the table.
   std::string partitionOf;
+  int partitionNumber = 0;  // the rowset's partition number; 0: the next one
   // When set, writes the table's data pages instead of classic records (row-
   // and page-compressed tables, generated tables): the pages in chain order,
   // with their records; the builder gives them positions, this page, object
