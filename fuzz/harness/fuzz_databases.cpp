@@ -16,14 +16,6 @@ using namespace build;
 // Text pages go here, past the pages the catalog builder uses.
 constexpr uint32_t kFirstTextPage = 64;
 
-ColumnSpec Column(const std::string& name, uint8_t type, int16_t maxLength) {
-  ColumnSpec c;
-  c.name = name;
-  c.type = type;
-  c.maxLength = maxLength;
-  return c;
-}
-
 TableDef Customers() {
   TableDef t;
   t.name = "Customers";
@@ -76,13 +68,6 @@ TableDef AuditLog() {
   return t;
 }
 
-// A small document in SQL Server's binary XML form: element a holding the
-// text x (signature DF FF, version 1, code page 1200).
-Bytes BinaryXmlDocument() {
-  return Concat({Bytes{0xDF, 0xFF, 0x01, 0xB0, 0x04}, Bytes{0xF0, 0x01}, Utf16(u"a"), Bytes{0xEF, 0x00, 0x00, 0x01},
-                 Bytes{0xF8, 0x01, 0xF5, 0x11, 0x01}, Utf16(u"x"), Bytes{0xF7}});
-}
-
 // Large values: text, ntext and image behind text pointers; with the
 // 2005-and-later catalog also varchar(max) behind an in-row root and a
 // row-overflow pointer, and xml in the row and behind an in-row root.
@@ -91,11 +76,11 @@ TableDef Documents(LobStore& lob, bool legacy) {
   t.name = "Documents";
   t.clustered = true;
   t.primaryKey = {0};
-  t.columns = {IntColumn("Id", false), Column("Body", kSqlText, 16), Column("Note", kSqlNtext, 16),
-               Column("Picture", kSqlImage, 16)};
+  t.columns = {IntColumn("Id", false), TypedColumn("Body", kSqlText, 16), TypedColumn("Note", kSqlNtext, 16),
+               TypedColumn("Picture", kSqlImage, 16)};
   if (!legacy) {
-    t.columns.push_back(Column("Big", kSqlVarchar, -1));
-    t.columns.push_back(Column("Doc", kSqlXml, -1));
+    t.columns.push_back(TypedColumn("Big", kSqlVarchar, -1));
+    t.columns.push_back(TypedColumn("Doc", kSqlXml, -1));
   }
   std::string body;
   for (int i = 0; i < 60; ++i) body += "The quick brown fox. ";
@@ -108,7 +93,7 @@ TableDef Documents(LobStore& lob, bool legacy) {
     if (!legacy) {
       row.push_back(ComplexValue(i == 0 ? lob.InRowRootTo(Ascii(body + body), 500)
                                         : lob.RowOverflowTo(Ascii(std::string(900, 'o')))));
-      row.push_back(i == 0 ? ComplexValue(lob.InRowRootTo(BinaryXmlDocument())) : RawValue(BinaryXmlDocument()));
+      row.push_back(i == 0 ? ComplexValue(lob.InRowRootTo(SmallBinaryXmlDocument())) : RawValue(SmallBinaryXmlDocument()));
     }
     t.rows.push_back(std::move(row));
   }

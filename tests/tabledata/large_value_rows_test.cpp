@@ -13,22 +13,6 @@ namespace {
 
 using namespace build;
 
-ColumnSpec Column(const std::string& name, uint8_t type, int16_t maxLength) {
-  ColumnSpec c;
-  c.name = name;
-  c.type = type;
-  c.maxLength = maxLength;
-  return c;
-}
-
-// A small document in SQL Server's binary XML form (signature DF FF,
-// version 1, code page 1200; a name, a qualified name, element a holding
-// the text x).
-Bytes BinaryXmlDocument() {
-  return Concat({Bytes{0xDF, 0xFF, 0x01, 0xB0, 0x04}, Bytes{0xF0, 0x01}, Utf16(u"a"), Bytes{0xEF, 0x00, 0x00, 0x01},
-                 Bytes{0xF8, 0x01, 0xF5, 0x11, 0x01}, Utf16(u"x"), Bytes{0xF7}});
-}
-
 const std::u16string kNote = u"Заметка: 注意 ✓ ";
 const std::string kNoteText = "Заметка: 注意 ✓ ";
 
@@ -99,8 +83,8 @@ TEST_P(ClassicLargeValues, PlaceholdersOnTheFirstGridPageValuesOnTheNext) {
   t.name = "Documents";
   t.clustered = true;  // pages in key order: the chain of data pages
   t.primaryKey = {0};
-  t.columns = {IntColumn("Id", false), Column("Body", kSqlText, 16), Column("Note", kSqlNtext, 16),
-               Column("Picture", kSqlImage, 16), Column("Blank", kSqlImage, 16)};
+  t.columns = {IntColumn("Id", false), TypedColumn("Body", kSqlText, 16), TypedColumn("Note", kSqlNtext, 16),
+               TypedColumn("Picture", kSqlImage, 16), TypedColumn("Blank", kSqlImage, 16)};
   for (int i = 0; i < 1001; ++i) {
     t.rows.push_back({IntValue(i), ComplexValue(bodyPointer), ComplexValue(notePointer),
                       ComplexValue(picturePointer), ComplexValue(emptyPointer)});
@@ -141,11 +125,11 @@ struct MaxTypesTable {
     TableDef t;
     t.name = "MaxTypes";
     t.columns = {IntColumn("Id", false),          VarcharColumn("Big", -1),     NvarcharColumn("Wide", -1),
-                 VarbinaryColumn("Blob", -1),      VarcharColumn("Overflow", 8000), Column("Doc", kSqlXml, -1),
+                 VarbinaryColumn("Blob", -1),      VarcharColumn("Overflow", 8000), TypedColumn("Doc", kSqlXml, -1),
                  VarbinaryColumn("Small", 20)};
     t.rows.push_back({IntValue(1), ComplexValue(lob.InRowRootTo(Ascii(big))),
                       ComplexValue(lob.InRowRootTo(Utf16(wide), 3001)), ComplexValue(lob.InRowRootTo(blob)),
-                      ComplexValue(lob.RowOverflowTo(Ascii(overflow))), ComplexValue(lob.InRowRootTo(BinaryXmlDocument())),
+                      ComplexValue(lob.RowOverflowTo(Ascii(overflow))), ComplexValue(lob.InRowRootTo(SmallBinaryXmlDocument())),
                       RawValue({})});
     builder.AddTable(t);
   }

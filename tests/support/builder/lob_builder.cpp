@@ -153,4 +153,9 @@ void LobStore::WriteInto(DatabaseBuilder& db) const {
   for (size_t i = 0; i < pages_.size(); ++i) db.SetPage(first_ + static_cast<uint32_t>(i), pages_[i]);
 }
 
+Bytes SmallBinaryXmlDocument() {
+  return Concat({Bytes{0xDF, 0xFF, 0x01, 0xB0, 0x04}, Bytes{0xF0, 0x01}, Utf16(u"a"), Bytes{0xEF, 0x00, 0x00, 0x01},
+                 Bytes{0xF8, 0x01, 0xF5, 0x11, 0x01}, Utf16(u"x"), Bytes{0xF7}});
+}
+
 }  // namespace pagewright::build

@@ -79,6 +79,10 @@ Bytes TextPointer(LobLocation root, uint64_t timestamp = 0x0000002A3B4C0000ull);
 Bytes InRowRoot(const std::vector<LobLink>& links, uint8_t kind = kBlobRootKind);
 Bytes RowOverflowPointer(const LobLink& link);
 
+// A small xml value in SQL Server's binary XML form (signature DF FF,
+// version 1, code page 1200): element a holding the text x, "<a>x</a>".
+Bytes SmallBinaryXmlDocument();
+
 // Text/image pages of one file, written from a fixed position on so that
 // pointers can be made before the rest of the file exists.
 class LobStore {

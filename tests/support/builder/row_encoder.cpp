@@ -55,6 +55,9 @@ ColumnSpec Spec(const std::string& name, uint8_t type, int16_t length, bool null
 }
 }  // namespace
 
+ColumnSpec TypedColumn(const std::string& n, uint8_t type, int16_t maxLength, bool nullable) {
+  return Spec(n, type, maxLength, nullable);
+}
 ColumnSpec IntColumn(const std::string& n, bool nullable) { return Spec(n, kSqlInt, 4, nullable, 10); }
 ColumnSpec BigintColumn(const std::string& n, bool nullable) { return Spec(n, kSqlBigint, 8, nullable, 19); }
 ColumnSpec BitColumn(const std::string& n, bool nullable) { return Spec(n, kSqlBit, 1, nullable, 1); }

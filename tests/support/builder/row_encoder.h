@@ -62,6 +62,9 @@ struct ColumnSpec {
   bool sparse = false;
 };
 
+// A column of any type by its type byte and stored maximum length (-1 for
+// the max types).
+ColumnSpec TypedColumn(const std::string& name, uint8_t type, int16_t maxLength, bool nullable = true);
 // Convenience constructors for the common types.
 ColumnSpec IntColumn(const std::string& name, bool nullable = true);
 ColumnSpec BigintColumn(const std::string& name, bool nullable = true);
