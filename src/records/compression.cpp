@@ -292,6 +292,7 @@ void Rebuild::LongValue(const Column& c, size_t& k) {
 
 void Rebuild::Run() {
   r_.columnEntries.clear();
+  buffer_.reserve(256);  // most rebuilt rows fit: one allocation instead of one per value
   const std::vector<uint8_t> shortCopy(r_.FixedData().begin(), r_.FixedData().end());
   const ByteSpan shortData = shortCopy;
   size_t s = 0;

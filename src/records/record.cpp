@@ -207,6 +207,7 @@ void Parser::Compressed() {
     return;
   }
   r_.descriptorCodes.clear();
+  r_.descriptorCodes.reserve(static_cast<size_t>(columns));
   for (int64_t at = 1 + width; static_cast<int>(r_.descriptorCodes.size()) < columns && at < limit_; ++at) {
     if (!InBounds(p_.size(), at, 1)) break;
     uint8_t b = p_[static_cast<size_t>(at)];
@@ -246,6 +247,7 @@ void Parser::LongDataRegion(int64_t& cursor) {
       if (n > 0 && n <= columns) {
         cursor += 2;
         r_.longEntries.clear();
+        r_.longEntries.reserve(static_cast<size_t>(n));
         for (int k = 0; k < n; ++k) {
           int64_t at = cursor + 2 * k;
           if (at + 2 > limit_ || !InBounds(p_.size(), at, 2)) continue;
@@ -260,6 +262,7 @@ void Parser::LongDataRegion(int64_t& cursor) {
   }
   cursor += (columns - 1) / 30;
   if (r_.longValueCount > 0 && r_.longValueCount < kMaxColumnCount) {
+    r_.values.reserve(r_.longEntries.size());
     int64_t previous = 0;
     for (const auto& entry : r_.longEntries) {
       if (state_.StopRequested()) break;
