@@ -169,7 +169,7 @@ class Rebuild {
   struct Column {
     int32_t width = 0;  // W: the value length of the column's type layout
     int32_t type = 0;
-    int32_t declared = 0;
+    const std::string* typeText = nullptr;  // its declared length is read only when a value is cut to it
     bool variable = false;  // a variable-length column: laid out at its value's length
     const CompressedValue* anchor = nullptr;
   };
@@ -197,7 +197,7 @@ Rebuild::Column Rebuild::Describe(size_t descriptor, size_t stored) const {
   TypeLayout layout = ComputeTypeLayout(columns_[descriptor], bits, columns_[descriptor].typeIndex);
   c.width = layout.valueLength;
   c.type = columns_[descriptor].typeIndex;
-  c.declared = DeclaredLengthOf(columns_[descriptor].typeText);
+  c.typeText = &columns_[descriptor].typeText;
   c.variable = layout.isVariable != 0;
   const auto& anchors = page_.compression.anchorValues;
   if (stored < anchors.size() && anchors[stored].length > 0) c.anchor = &anchors[stored];
@@ -235,7 +235,8 @@ bool Rebuild::Whole(size_t entry, const Column& c, ByteSpan value, bool declared
   // A variable-length value keeps its own length: its column entry names
   // exactly the value's bytes, with no padding to the declared maximum.
   if (c.width <= 0 || c.variable) return Place(entry, value, static_cast<int64_t>(value.size()), Padding::kZero);
-  int32_t width = declaredCut && c.declared > 0 && c.declared < c.width ? c.declared : c.width;
+  const int32_t declared = declaredCut ? DeclaredLengthOf(*c.typeText) : 0;
+  int32_t width = declared > 0 && declared < c.width ? declared : c.width;
   return Place(entry, value, width, PaddingOf(c.type));
 }
 

@@ -61,10 +61,15 @@ int32_t DeclaredLengthOf(const std::string& typeText) {
 
 std::vector<size_t> StoredColumnOrder(const std::vector<ColumnDescriptor>& columns) {
   std::vector<size_t> order;
+  order.reserve(columns.size());
   for (size_t i = 0; i < columns.size(); ++i)
     if (columns[i].physicalColumnId != kNotStoredColumn) order.push_back(i);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return columns[a].physicalColumnId < columns[b].physicalColumnId; });
+  // Ties keep their column order (a stable sort that needs no buffer).
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return columns[a].physicalColumnId != columns[b].physicalColumnId
+               ? columns[a].physicalColumnId < columns[b].physicalColumnId
+               : a < b;
+  });
   return order;
 }
 
