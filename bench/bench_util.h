@@ -1,12 +1,19 @@
 // Small helpers shared by the benchmarks: a clock, best/median of repeated
-// runs, and the process's resident memory from /proc/self/status.
+// runs, the process's resident memory from /proc/self/status, and the
+// generated database files, written once by a child process.
 #ifndef PAGEWRIGHT_BENCH_BENCH_UTIL_H_
 #define PAGEWRIGHT_BENCH_BENCH_UTIL_H_
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -59,6 +66,32 @@ inline Summary Durations(std::vector<double> seconds) {
   Summary s = Rates(seconds);
   if (!seconds.empty()) s.best = *std::min_element(seconds.begin(), seconds.end());
   return s;
+}
+
+// Writes the file at `path` unless it exists, by `write(partPath)` in a
+// child process, so that the builder's memory never counts in this one; the
+// file appears under its name only once complete. False when writing failed.
+inline bool EnsureFileWritten(const std::filesystem::path& path,
+                              const std::function<void(const std::string&)>& write) {
+  if (std::filesystem::exists(path)) return true;
+  auto t0 = Clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    try {
+      write(path.string() + ".part");
+      std::filesystem::rename(path.string() + ".part", path);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "writing %s failed: %s\n", path.string().c_str(), e.what());
+      _exit(1);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  std::printf("wrote %s (%.1f MB) in %.1f s\n", path.string().c_str(),
+              std::filesystem::exists(path) ? static_cast<double>(std::filesystem::file_size(path)) / 1e6 : 0.0,
+              SecondsSince(t0));
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace pagewright::bench

@@ -10,9 +10,6 @@
 // open the file (mapping scan, not counted), DatabaseCatalog::Build, and
 // LoadObjectDetails for every user table in catalog order, as the object
 // tree build does. Prints the time of each step and their total.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -59,25 +56,7 @@ void WriteDatabase(const std::filesystem::path& path, int tables, int columns) {
 }
 
 bool EnsureDatabase(const std::filesystem::path& path, int tables, int columns) {
-  if (std::filesystem::exists(path)) return true;
-  auto t0 = Clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    try {
-      WriteDatabase(path.string() + ".part", tables, columns);
-      std::filesystem::rename(path.string() + ".part", path);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "writing %s failed: %s\n", path.string().c_str(), e.what());
-      _exit(1);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  std::printf("wrote %s (%.1f MB) in %.1f s\n", path.string().c_str(),
-              std::filesystem::exists(path) ? static_cast<double>(std::filesystem::file_size(path)) / 1e6 : 0.0,
-              SecondsSince(t0));
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return EnsureFileWritten(path, [&](const std::string& part) { WriteDatabase(part, tables, columns); });
 }
 
 }  // namespace

@@ -18,9 +18,6 @@
 // in full from their text pages). Each run prints rows/s, grid pages, and
 // the peak resident memory (VmHWM) before and after the paging, with the
 // peak reset to the current size right before ShowTable.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -132,25 +129,7 @@ void WriteDatabase(const std::filesystem::path& path, bool compressed, int64_t r
 // Writes the file in a child process, so that the builder's memory is not
 // this process's.
 bool EnsureDatabase(const std::filesystem::path& path, bool compressed, int64_t rows, int64_t lobEvery) {
-  if (std::filesystem::exists(path)) return true;
-  auto t0 = Clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    try {
-      WriteDatabase(path.string() + ".part", compressed, rows, lobEvery);
-      std::filesystem::rename(path.string() + ".part", path);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "writing %s failed: %s\n", path.string().c_str(), e.what());
-      _exit(1);
-    }
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  std::printf("wrote %s (%.0f MB) in %.1f s\n", path.string().c_str(),
-              std::filesystem::exists(path) ? static_cast<double>(std::filesystem::file_size(path)) / 1e6 : 0.0,
-              SecondsSince(t0));
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return EnsureFileWritten(path, [&](const std::string& part) { WriteDatabase(part, compressed, rows, lobEvery); });
 }
 
 struct RunResult {

@@ -9,6 +9,7 @@
 
 #include "catalog/object_details.h"
 #include "support/builder/catalog_builder.h"
+#include "tabledata/page_rows.h"
 #include "support/builder/compression_builder.h"
 #include "support/builder/lob_builder.h"
 #include "tabledata/record_paging.h"
@@ -204,19 +205,7 @@ struct Scanned {
   }
 
   // Every row of a table, page by page as the table view reads them.
-  std::vector<DecodedRow> Rows(const std::string& table) {
-    auto columns = LoadObjectDetails(*catalog, table, "U ", {});
-    RowDecodeContext context{columns};
-    state.currentDecodeContext = &context;
-    DecodeMode mode{!state.legacyCatalogMode && !catalog->tableRowsetColumns.empty(), false};
-    std::vector<DecodedRow> out;
-    for (PageId page : catalog->tablePages) {
-      auto rows = ReadPageRows(*reader, page, context, mode);
-      out.insert(out.end(), rows.begin(), rows.end());
-    }
-    state.currentDecodeContext = nullptr;
-    return out;
-  }
+  std::vector<DecodedRow> Rows(const std::string& table) { return RowsPageByPage(state, *reader, *catalog, table); }
 
   // Every row through the grid: the first grid page, then Next until the end.
   std::vector<DecodedRow> GridRows(const std::string& table, int* gridPages) {

@@ -5,6 +5,7 @@
 #include "catalog/database_catalog.h"
 #include "catalog/object_details.h"
 #include "support/builder/catalog_builder.h"
+#include "tabledata/page_rows.h"
 
 namespace pagewright {
 namespace {
@@ -18,19 +19,7 @@ struct Scanned {
   std::unique_ptr<DatabaseCatalog> catalog;
 
   // Every row of a table, decoded page by page as the table view does.
-  std::vector<DecodedRow> Rows(const std::string& table) {
-    auto columns = LoadObjectDetails(*catalog, table, "U ", {});
-    RowDecodeContext context{columns};
-    state.currentDecodeContext = &context;
-    DecodeMode mode{!state.legacyCatalogMode && !catalog->tableRowsetColumns.empty(), false};
-    std::vector<DecodedRow> out;
-    for (PageId page : catalog->tablePages) {
-      auto rows = ReadPageRows(*reader, page, context, mode);
-      out.insert(out.end(), rows.begin(), rows.end());
-    }
-    state.currentDecodeContext = nullptr;
-    return out;
-  }
+  std::vector<DecodedRow> Rows(const std::string& table) { return RowsPageByPage(state, *reader, *catalog, table); }
 };
 
 std::unique_ptr<Scanned> Scan(CatalogBuilder& b, bool showDeleted = false) {
