@@ -269,13 +269,16 @@ std::string FormatReal(float value) {
 
 std::string ConvertCodePageText(ByteSpan bytes, int32_t codePage) { return CodePageToUtf8(bytes, codePage); }
 
-int32_t CodePageOfCollation(int32_t collationId, const AppState& state) {
+int32_t CodePageOfCollation(int32_t collationId, const ReadContext& context) {
+  const DatabaseCollation& database = context.collation;
   if (collationId != 0 && collationId != -1) {
-    if (state.collationFound && collationId == state.collationKey) return state.collationCodePage;
-    auto it = state.collations.find(collationId);
-    if (it != state.collations.end() && it->second.codePage > 0) return it->second.codePage;
+    if (database.found && collationId == database.key) return database.codePage;
+    if (context.collations != nullptr) {
+      auto it = context.collations->find(collationId);
+      if (it != context.collations->end() && it->second.codePage > 0) return it->second.codePage;
+    }
   }
-  if (state.collationFound && state.collationCodePage > 0) return state.collationCodePage;
+  if (database.found && database.codePage > 0) return database.codePage;
   return kSystemAnsiCodePage;
 }
 
@@ -290,10 +293,10 @@ std::string Hex0x(ByteSpan v) { return "0x" + FormatHex(v); }
 std::string Integer(long long v) { return std::to_string(v); }
 }  // namespace
 
-std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const AppState& state) {
+std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
   if (value.empty()) return {};
   // A sql_variant value carries its own type: decode it as such.
-  if (t.typeIndex == kTypeSqlVariant) return FormatVariant(t.valueLength, t, value, column, state);
+  if (t.typeIndex == kTypeSqlVariant) return FormatVariant(t.valueLength, t, value, column, context);
   if (t.isVariable) t.available = t.valueLength;
   if (t.consumed == 0) t.consumed = DeclaredLengthOf(column.typeText);
   int64_t n = t.valueLength;
@@ -347,11 +350,11 @@ std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& c
       break;
     }
     case kTypeChar:
-      if (needsN) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, state));
+      if (needsN) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, context));
       break;
     case kTypeVarchar:
     case kTypeText:
-      if (n >= 1) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, state));
+      if (n >= 1) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, context));
       break;
     case kTypeDatetime:
       if (n >= 1 && available > 7) text = FormatDateTime(b.first(std::min<size_t>(8, b.size())));
@@ -454,7 +457,7 @@ std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& c
 }
 
 std::string FormatVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const ColumnDescriptor& /*column*/,
-                          const AppState& state) {
+                          const ReadContext& context) {
   if (v.empty() || n < 1) return {};
   v = v.first(std::min<size_t>(v.size(), static_cast<size_t>(n)));
   n = static_cast<int32_t>(v.size());
@@ -530,7 +533,7 @@ std::string FormatVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const C
       break;
     case 167:
     case 175:
-      if (n >= 8) return ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), state));
+      if (n >= 8) return ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), context));
       break;
     case 231:
     case 239:

@@ -25,12 +25,12 @@ bool IsBinaryTypeIndex(int32_t t) { return t == kTypeVarbinary || t == kTypeClr;
 
 class RecordDecoder {
  public:
-  RecordDecoder(const CPrimaryRecord& r, RowDecodeContext& ctx, DatabaseReader& reader, const DecodeMode& mode,
-                const std::vector<int>& storedRank, const std::vector<int32_t>& declaredLengths)
+  RecordDecoder(const CPrimaryRecord& r, RowDecodeContext& ctx, DatabaseReader& reader, const ReadContext& read,
+                const DecodeMode& mode, const std::vector<int>& storedRank, const std::vector<int32_t>& declaredLengths)
       : r_(r),
         ctx_(ctx),
         reader_(reader),
-        state_(reader.state()),
+        read_(read),
         mode_(mode),
         storedRank_(storedRank),
         declaredLengths_(declaredLengths) {
@@ -50,7 +50,7 @@ class RecordDecoder {
   std::string Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags, bool& assigned);
   std::string Fixed(ColumnDescriptor& c, TypeLayout& layout);
   std::string CompressedFixed(ColumnDescriptor& c, int code, size_t stored);
-  int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, state_); }
+  int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, read_); }
   // The declared length of the column being decoded, which FormatValue
   // would otherwise parse from its type text for every value.
   void Prime(TypeLayout& layout) const {
@@ -60,7 +60,7 @@ class RecordDecoder {
   const CPrimaryRecord& r_;
   RowDecodeContext& ctx_;
   DatabaseReader& reader_;
-  const AppState& state_;
+  const ReadContext& read_;
   const DecodeMode& mode_;
   const std::vector<int>& storedRank_;
   const std::vector<int32_t>& declaredLengths_;
@@ -81,7 +81,7 @@ std::string RecordDecoder::Sparse(const ColumnDescriptor& c) {
     layout.valueLength = static_cast<int16_t>(item.range.length);
     layout.available = item.range.length;
     Prime(layout);
-    text = FormatValue(layout, r_.Bytes(item), c, state_);
+    text = FormatValue(layout, r_.Bytes(item), c, read_);
   }
   return text;
 }
@@ -89,7 +89,7 @@ std::string RecordDecoder::Sparse(const ColumnDescriptor& c) {
 std::string RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags,
                                    bool& assigned) {
   const bool xml = typeIndex == kTypeXml;
-  const bool placeholders = state_.placeholderMode && !mode_.moduleForm;
+  const bool placeholders = read_.placeholders && !mode_.moduleForm;
   LargeValueFlags lob{flags.variant, flags.binary, flags.unicode, CodePage(c)};
   if (value.empty()) {
     assigned = false;
@@ -97,20 +97,20 @@ std::string RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex,
   }
   if (value.size() == kTextPointerSize && value[0] == 0) {
     if (xml) {
-      auto bytes = ReadTextPointerBytes(value, reader_);
+      auto bytes = ReadTextPointerBytes(value, reader_, read_);
       return bytes ? ConvertLargeValue(*bytes) : std::string();
     }
     if (placeholders) return kBinaryPlaceholder;
-    return ReadTextPointerValue(value, reader_, lob);
+    return ReadTextPointerValue(value, reader_, read_, lob);
   }
   int kind = value[0] != 0 ? value[0] : U16At(value, 0);
   if (kind == kRowOverflowPointer || kind == kBlobRootPointer) {
     if (xml) {
       if (kind == kBlobRootPointer && placeholders && !mode_.rowset) return kBigBinaryPlaceholder;
-      return ConvertLargeValue(ReadInRowRootBytes(value, reader_));
+      return ConvertLargeValue(ReadInRowRootBytes(value, reader_, read_));
     }
     if (kind == kBlobRootPointer && placeholders) return kBigBinaryPlaceholder;
-    return ReadInRowRootValue(value, reader_, lob);
+    return ReadInRowRootValue(value, reader_, read_, lob);
   }
   return {};
 }
@@ -151,8 +151,8 @@ std::string RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int
     layout.isVariable = 1;
     Prime(layout);
     ByteSpan value = r_.Bytes(item);
-    text = typeIndex == kTypeSqlVariant ? FormatVariant(item.range.length, layout, value, typed, state_)
-                                        : FormatValue(layout, value, typed, state_);
+    text = typeIndex == kTypeSqlVariant ? FormatVariant(item.range.length, layout, value, typed, read_)
+                                        : FormatValue(layout, value, typed, read_);
   }
   ++variableCounter_;
   ++processed_;
@@ -171,7 +171,7 @@ std::string RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   if (!mode_.rowset && leaf < 0) leaf = 3 - leaf;
   int64_t at = -1;
   bool advanceByFixedSize = false;
-  if (!mode_.rowset && state_.legacyCatalogMode) {
+  if (!mode_.rowset && read_.legacyCatalog) {
     const int64_t legacy = c.legacyOffsetInRow;
     if (c.leafOffset < 0 && legacy > 0 && legacy - 4 < length) {
       at = legacy - 4;
@@ -197,7 +197,7 @@ std::string RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   const ByteSpan value = fixed.subspan(static_cast<size_t>(at));
   // Only where FormatValue would set it too: the cursor below reads it.
   if (!value.empty() && layout.typeIndex != kTypeSqlVariant) Prime(layout);
-  std::string text = FormatValue(layout, value, c, state_);
+  std::string text = FormatValue(layout, value, c, read_);
   if (advanceByFixedSize && layout.consumed == 0) {
     fixedCursor_ = at + layout.fixedSize;
   } else {
@@ -223,7 +223,7 @@ std::string RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t
     if (c.typeIndex == kTypeDecimal || c.typeIndex == kTypeNumeric) empty[0] = 1;  // the sign byte: positive
     layout.available = layout.valueLength;
     Prime(layout);
-    return FormatValue(layout, empty, c, state_);
+    return FormatValue(layout, empty, c, read_);
   }
   ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
   if (value.empty()) return {};
@@ -233,7 +233,7 @@ std::string RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t
     layout.isVariable = 1;
   }
   Prime(layout);
-  return FormatValue(layout, value, c, state_);
+  return FormatValue(layout, value, c, read_);
 }
 
 bool RecordDecoder::Decode(DecodedRow& row) {
@@ -327,7 +327,7 @@ bool RecordDecoder::Decode(DecodedRow& row) {
       if (!mode_.rowset && nullFlag) {
         ++variableCounter_;
       } else {
-        if (!mode_.rowset && state_.legacyCatalogMode && !nullFlag && variableCounter_ < r_.values.size()) {
+        if (!mode_.rowset && read_.legacyCatalog && !nullFlag && variableCounter_ < r_.values.size()) {
           const ValueItem& here = r_.values[variableCounter_];
           if (!here.range.present || here.range.length == 0) {
             size_t alternative = c.legacyOffsetInRow < 0 ? static_cast<size_t>(-1 - c.legacyOffsetInRow) : 0;
@@ -369,9 +369,8 @@ bool RecordDecoder::Decode(DecodedRow& row) {
 }  // namespace
 
 std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
-                                   const DecodeMode& mode) {
+                                   const ReadContext& read, const DecodeMode& mode) {
   std::vector<DecodedRow> rows;
-  const AppState& state = reader.state();
   // Rank of each descriptor among the stored columns, in record order.
   std::vector<int> rank(context.columns.size(), 0);
   const std::vector<size_t> order = StoredColumnOrder(context.columns);
@@ -379,23 +378,38 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
   std::vector<int32_t> declared(context.columns.size());
   for (size_t k = 0; k < declared.size(); ++k) declared[k] = DeclaredLengthOf(context.columns[k].typeText);
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
+  const PageId here = page.header.thisPage;
   rows.reserve(n);
-  for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
+  for (size_t i = 0; i < n && !read.StopRequested(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
-    if (r == nullptr || r->status.kind == kIndexRecord || r->invalid) continue;
-    if (!state.showDeleted && r->ghost) continue;
-    RecordDecoder decoder(*r, context, reader, mode, rank, declared);
+    if (r == nullptr || r->status.kind == kIndexRecord) continue;
+    if (r->invalid) {
+      // Ghosts of deleted rows and row versions are no damage; any other
+      // record a data page holds should have parsed.
+      const int32_t kind = r->status.kind;
+      if (kind != kGhostDataRecord && kind != kGhostVersionRecord)
+        read.Report(DamageReason::kRecordRejected, here.fileId, here.page, static_cast<int32_t>(i));
+      continue;
+    }
+    if (!read.showDeleted && r->ghost) continue;
+    RecordDecoder decoder(*r, context, reader, read, mode, rank, declared);
     DecodedRow row;
-    if (decoder.Decode(row)) rows.push_back(std::move(row));
+    if (decoder.Decode(row)) {
+      rows.push_back(std::move(row));
+    } else {
+      read.Report(DamageReason::kRowDropped, here.fileId, here.page, static_cast<int32_t>(i));
+    }
   }
   return rows;
 }
 
-std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, PageId id, RowDecodeContext& context,
-                                     const DecodeMode& mode, bool catalogPage) {
-  auto page = catalogPage ? LoadCatalogPage(reader, id) : LoadDataPage(reader, id);
+std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, const ReadContext& read, PageId id,
+                                     RowDecodeContext& context, const DecodeMode& mode, bool catalogPage) {
+  ReadContext withColumns = read;
+  withColumns.columns = &context;
+  auto page = catalogPage ? LoadCatalogPage(reader, withColumns, id) : LoadDataPage(reader, withColumns, id);
   if (!page || page->header.pageType != kDataPage) return {};
-  return DecodePage(*page, context, reader, mode);
+  return DecodePage(*page, context, reader, withColumns, mode);
 }
 
 }  // namespace pagewright
