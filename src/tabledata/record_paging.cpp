@@ -210,6 +210,13 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
     useCatalogList();
     return;
   }
+  // The catalog names where the table's pages are listed: an IAM page past
+  // the end of its file is lost, and with it every page it lists (the first
+  // data page too when it lies there as well).
+  if (!ValidPage(reader_, firstIam)) {
+    read.Report(DamageReason::kPageUnreadable, firstIam.fileId, firstIam.page);
+    if (first.page > 0 && !ValidPage(reader_, first)) read.Report(DamageReason::kPageUnreadable, first.fileId, first.page);
+  }
   if (details_.currentRowset.indexId == 0) {  // a heap
     if (ValidPage(reader_, firstIam)) useIam(firstIam, {});
     if (rows.empty()) useChain(first);

@@ -61,6 +61,34 @@ TEST(ReadContextCorpus, EveryCorpusFileScansAndReadsWithEveryCounterAtZero) {
   }
 }
 
+TEST(ReadContextCorpus, RowsLostToACutFileAreCountedAsUnreadablePages) {
+  PAGEWRIGHT_REQUIRE_CORPUS();
+  for (const auto& f : testing::CorpusFiles()) {
+    if (f.file != "655_sampledbs_northwnd.mdf") continue;
+    auto whole = OpenScanned(f.path.string());
+    const std::vector<uint8_t> bytes = build::ReadFileBytes(f.path);
+    const size_t pages = bytes.size() / kPageSize;
+    size_t lostTables = 0;
+    for (size_t tenth = 5; tenth <= 9; ++tenth) {
+      SCOPED_TRACE("cut at " + std::to_string(tenth) + "/10");
+      std::vector<uint8_t> cutBytes(bytes.begin(), bytes.begin() + static_cast<long>(pages * tenth / 10 * kPageSize));
+      build::TempFile cut(cutBytes, "cut.mdf");
+      auto o = OpenScanned(cut.str());
+      for (const auto& [table, expected] : f.tables) {
+        SCOPED_TRACE(table);
+        DamageCounters before, after;
+        const size_t rows = AllRows(*whole, table, before).size();
+        const size_t left = AllRows(*o, table, after).size();
+        if (left >= rows) continue;
+        ++lostTables;
+        EXPECT_GT(after.Count(DamageReason::kPageUnreadable), 0u) << "rows lost without a word";
+        EXPECT_EQ(after.Total(), after.Count(DamageReason::kPageUnreadable)) << DamageSummary(after.Counts());
+      }
+    }
+    EXPECT_GT(lostTables, 0u);
+  }
+}
+
 TEST(ReadContextCorpus, TwoTablesReadAtOnceGiveTheRowsTheyGiveOneAfterTheOther) {
   PAGEWRIGHT_REQUIRE_CORPUS();
   for (const auto& f : testing::CorpusFiles()) {
