@@ -337,3 +337,26 @@ TEST(SecondaryFiles, FolderSearchTakesTheFileIdFromTheFirstDataPage) {
 
 }  // namespace
 }  // namespace pagewright
+
+namespace pagewright {
+namespace {
+
+TEST(SecondaryFiles, ANamedDataFileThatIsNotFoundIsCountedAndTheLogIsNot) {
+  TempFile primary(SmallDatabase().Build(), "main.mdf");
+  auto o = OpenBoth(primary.str(), primary.str());
+  std::vector<DatabaseFileRow> files(3);
+  files[0].fileId = 1;
+  files[0].physicalName = "D:\\db\\main.mdf";
+  files[1].fileId = 2;
+  files[1].status = 0x42;  // the transaction log
+  files[1].physicalName = "D:\\db\\main_log.ldf";
+  files[2].fileId = 3;
+  files[2].physicalName = "D:\\db\\gone.ndf";
+  DamageCounters damage;
+  o->reader->ResolveSecondaryFiles(Ctx(o->state, &damage), files);
+  EXPECT_EQ(damage.Count(DamageReason::kSecondaryFileMissing), 1u);
+  EXPECT_EQ(damage.Total(), 1u);
+}
+
+}  // namespace
+}  // namespace pagewright

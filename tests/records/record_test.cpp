@@ -367,3 +367,24 @@ TEST_F(ForwardingTest, UnreadableTargetsAreReportedOncePerStubAndNothingElse) {
 
 }  // namespace
 }  // namespace pagewright
+
+namespace pagewright {
+namespace {
+
+TEST(RecordDamage, ASlotPointingIntoThePageHeaderIsARejectedRecordAndARemovedOneIsNot) {
+  PageBuilder p(1, 20);
+  p.ObjectId(555);
+  p.AddRecord(RecordBuilder(kPrimaryRecord).FixedLE<int32_t>(1).Build());
+  p.AddSlot(40);  // inside the 96-byte header
+  p.AddSlot(0);   // a removed record
+  CDataPage page(p.Bytes(), nullptr);
+  DamageCounters damage;
+  ReadContext read;
+  read.damage = &damage;
+  BuildPrimaryRecordPage(page, read);
+  EXPECT_EQ(damage.Count(DamageReason::kRecordRejected), 1u);
+  EXPECT_EQ(damage.Total(), 1u);
+}
+
+}  // namespace
+}  // namespace pagewright
