@@ -34,20 +34,17 @@ bool ControlByte(uint8_t b) { return b < 0x20 && b != '\t' && b != '\r' && b != 
 // UTF-16 code units that read as text: no control characters, no unpaired
 // surrogates.
 bool PlausibleUtf16(const std::vector<uint8_t>& bytes) {
-  size_t units = bytes.size() / 2;
-  for (size_t i = 0; i < units; ++i) {
-    uint16_t u = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    if (u == 0 && i + 1 == units) break;
-    if (u < 0x20 ? ControlByte(static_cast<uint8_t>(u)) || u == 0 : u == 0xFFFF || u == 0xFFFE) return false;
-    if (u >= 0xD800 && u <= 0xDBFF) {
-      uint16_t v = i + 1 < units ? static_cast<uint16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8)) : 0;
-      if (v < 0xDC00 || v > 0xDFFF) return false;
-      ++i;
-    } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      return false;
-    }
-  }
-  return true;
+  const size_t units = bytes.size() / 2;
+  size_t seen = 0;  // code units walked so far
+  bool plausible = true;
+  ForEachUtf16CodePoint(bytes, [&](uint32_t cp) {
+    seen += cp >= 0x10000 ? 2 : 1;
+    if (cp == 0 && seen == units) return false;  // a closing zero unit
+    if (cp < 0x20 ? ControlByte(static_cast<uint8_t>(cp)) || cp == 0 : cp == 0xFFFF || cp == 0xFFFE) plausible = false;
+    if (cp >= 0xD800 && cp <= 0xDFFF) plausible = false;  // a surrogate without its partner
+    return plausible;
+  });
+  return plausible;
 }
 
 }  // namespace

@@ -165,10 +165,12 @@ std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
   const int32_t codePage = flags.codePage > 0 ? flags.codePage : kSystemAnsiCodePage;
   if (flags.variant) {
     if (bytes.size() < 8) return {};
-    uint8_t base = bytes[0];
+    // Byte 0 is the value's base type: binary as hex, Unicode as UTF-16,
+    // anything else as 8-bit text.
+    const int32_t base = TypeIndexOf(bytes[0]);
     ByteSpan rest = bytes.subspan(8);
-    if (base == 165 || base == 173) return FormatHex(rest);
-    if (base == 231 || base == 239) return Utf16LeToUtf8UntilNul(rest);
+    if (base == kTypeBinary || base == kTypeVarbinary) return FormatHex(rest);
+    if (base == kTypeNchar || base == kTypeNvarchar) return Utf16LeToUtf8UntilNul(rest);
     return CodePageToUtf8(rest, codePage);
   }
   if (flags.binary) return FormatHex(bytes);

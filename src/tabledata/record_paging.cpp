@@ -54,24 +54,37 @@ std::vector<PageId> IamChainPages(DatabaseReader& reader, const ReadContext& con
   return out;
 }
 
-std::vector<PageId> DataChainPages(DatabaseReader& reader, const ReadContext& context, PageId start) {
+namespace {
+
+// The pages a chain of next-page references names from `start`, start
+// first. A page's successor is listed when `everyPage` or when the page is
+// a data page; the walk goes on either way. A chain that comes back to a
+// page already walked is damaged: it ends there (and is reported when
+// `reportLoop`).
+std::vector<PageId> WalkChain(DatabaseReader& reader, const ReadContext& context, PageId start, bool everyPage,
+                              bool reportLoop) {
   std::vector<PageId> out;
   std::set<PageId> visited;
   if (NonZero(start)) out.push_back(start);
   PageId current = start;
-  // A chain that comes back to a page already walked is damaged: it ends there.
   while (current.page != 0 && !context.StopRequested() && visited.insert(current).second) {
     auto header = reader.ReadPageHeader(context, current);
     if (!header) break;  // the page itself is reported when its rows are read
     PageId next = header->nextPage;
     if (NonZero(next) && visited.count(next)) {
-      context.Report(DamageReason::kChainLoop, current.fileId, current.page);
+      if (reportLoop) context.Report(DamageReason::kChainLoop, current.fileId, current.page);
       break;
     }
-    if (NonZero(next) && header->pageType == kDataPage) out.push_back(next);
+    if (NonZero(next) && (everyPage || header->pageType == kDataPage)) out.push_back(next);
     current = next;
   }
   return out;
+}
+
+}  // namespace
+
+std::vector<PageId> DataChainPages(DatabaseReader& reader, const ReadContext& context, PageId start) {
+  return WalkChain(reader, context, start, false, true);
 }
 
 std::vector<DecodedRow> RecordPaging::LoadFrom(Bookmark start, bool placeholders, const Progress& progress) {
@@ -136,17 +149,10 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
       // The chain of the clustered index, then every page of the table the
       // chain did not reach.
       PageId start{static_cast<int16_t>(row->second.fileId), static_cast<int32_t>(row->second.firstPage)};
-      std::vector<PageId> chain;
-      std::set<PageId> seen;
-      PageId current = start;
       // SQL Server 2000 leaves the last page of a small table naming a page
       // already walked: the walk ends there without loss.
-      while (NonZero(current) && !read.StopRequested() && seen.insert(current).second) {
-        chain.push_back(current);
-        auto header = reader_.ReadPageHeader(read, current);
-        if (!header) break;
-        current = header->nextPage;
-      }
+      std::vector<PageId> chain = WalkChain(reader_, read, start, true, false);
+      std::set<PageId> seen(chain.begin(), chain.end());
       if (chain.empty()) {
         useCatalogList();
         return;
