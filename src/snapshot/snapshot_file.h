@@ -57,6 +57,10 @@ std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& snapshotPath
 // the file cannot be opened or ends before all three maps are complete.
 bool ReadSnapshotMaps(const std::string& snapshotPath, DatabaseReader& reader, NotificationSink* sink);
 
+// True when the file holds one complete snapshot and nothing after it: the
+// files a new snapshot may replace without being told to.
+bool IsSnapshotFile(const std::string& path);
+
 }  // namespace pagewright
 
 #endif  // PAGEWRIGHT_SNAPSHOT_SNAPSHOT_FILE_H_
