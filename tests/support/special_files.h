@@ -12,10 +12,11 @@ namespace pagewright::testing {
 // Makes a named pipe (FIFO) at `path`; false when the system refuses.
 bool MakeNamedPipe(const std::filesystem::path& path);
 
-// Runs `operation` on a thread of its own and tells whether it returned
-// within `limit`. When it did not, it is blocked on the named pipe `pipe`:
-// the pipe is then opened for writing and closed again until the operation
-// returns, so that the test fails instead of hanging.
+// Runs `operation` on the calling thread and tells whether it returned
+// within `limit`. Should it still run then, it is taken to be blocked on the
+// named pipe `pipe`: a watchdog thread opens the pipe for writing and closes
+// it again until the operation returns, so that the test fails instead of
+// hanging.
 bool FinishesWithin(std::chrono::milliseconds limit, const std::function<void()>& operation,
                     const std::filesystem::path& pipe);
 
