@@ -28,6 +28,7 @@ int RunCatalog(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: pagewright catalog FILE [--sql2000]\n");
     return 2;
   }
+  if (RefuseUnreadableInput(file)) return 1;
   LoadCollationTable(state, ExecutableFolder());
   ProgressSink sink;
   sink.progress.Show();

@@ -28,6 +28,7 @@ int RunInfo(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: pagewright info FILE\n");
     return 2;
   }
+  if (RefuseUnreadableInput(args[0])) return 1;
   AppState state;
   LoadCollationTable(state, ExecutableFolder());
   ProgressSink sink;
