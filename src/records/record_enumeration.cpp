@@ -4,6 +4,7 @@
 #include <set>
 
 #include "records/compression.h"
+#include "records/forwarding.h"
 
 namespace pagewright {
 
@@ -142,6 +143,7 @@ void BuildPrimaryRecordPage(PrimaryRecordPage& page, const AppState& state) {
   ReadCompressionInformation(page, state);
   if (state.showAdvancedDeleted && state.showDeleted) ScanForDeletedRecords(page, state);
   EnumerateRecords(page, state);
+  MarkRecordsReturnedThroughStubs(page);
 }
 
 void BuildPrimaryRecordPageForSlot(PrimaryRecordPage& page, const AppState& state, int slot, int forwardHops) {

@@ -382,7 +382,7 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
   rows.reserve(n);
   for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
-    if (r == nullptr || r->status.kind == kIndexRecord || r->invalid) continue;
+    if (r == nullptr || r->status.kind == kIndexRecord || r->invalid || r->returnedThroughStub) continue;
     if (!state.showDeleted && r->ghost) continue;
     RecordDecoder decoder(*r, context, reader, mode, rank, declared);
     DecodedRow row;
