@@ -400,6 +400,10 @@ std::optional<std::vector<uint8_t>> DatabaseReader::ReadRawPage(PageId id) const
   return ReadPageBytes(id, Source::kByPageSource, 1, kPageSize + 1);
 }
 
+std::optional<std::vector<uint8_t>> DatabaseReader::ReadFilePage(PageId id) const {
+  return ReadPageBytes(id, Source::kByPageSource, 0, kPageSize);
+}
+
 std::optional<CPage_Header> DatabaseReader::ReadPageHeader(PageId id) const {
   auto bytes = ReadRawPage(id);
   if (!bytes) return std::nullopt;

@@ -91,6 +91,9 @@ class DatabaseReader {
   // --- page reads (none when the page cannot be read) ----------------------
   // 8193 zero-filled bytes holding the page; file id 1 follows pageSource.
   std::optional<std::vector<uint8_t>> ReadRawPage(PageId id) const;
+  // The 8192 bytes at a position as they lie in the file, the file header
+  // page (0) included; file id 1 follows pageSource.
+  std::optional<std::vector<uint8_t>> ReadFilePage(PageId id) const;
   std::optional<CPage_Header> ReadPageHeader(PageId id) const;
   std::optional<CPage_Header> ReadPageHeaderFromSource(PageId id) const;
   // Header and slot table of a data page; the record layer parses records.
