@@ -47,8 +47,17 @@ class ObjectNamer {
     for (const auto& au : c_->allocationUnits) {
       auto it = rowsets.find(au.ownerId);
       if (it == rowsets.end()) continue;
-      byPageKey_.emplace(PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId),
-                         std::make_pair(it->second->objectId, it->second->indexId));
+      if (au.allocationUnitId == 0) continue;
+      // A page header names its allocation unit by two parts of the id:
+      // bits 16 to 47 (the object id at 24) and bits 48 to 63 (the index id
+      // at 6).
+      const auto id = static_cast<uint64_t>(au.allocationUnitId);
+      const HeaderOwner key{static_cast<int32_t>(static_cast<uint32_t>((id >> 16) & 0xFFFFFFFFu)),
+                            static_cast<uint16_t>(id >> 48)};
+      byPageKey_.emplace(KeyOf(key), std::make_pair(it->second->objectId, it->second->indexId));
+      // The key the page maps use, for files whose ids do not split so.
+      byObjectKey_.emplace(PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId),
+                           std::make_pair(it->second->objectId, it->second->indexId));
     }
   }
 
@@ -56,9 +65,9 @@ class ObjectNamer {
   // the catalog does not know the allocation unit.
   std::optional<std::pair<int32_t, int32_t>> Resolve(const HeaderOwner& owner) const {
     if (legacy_) return std::make_pair(owner.objectId, static_cast<int32_t>(owner.indexId));
-    auto it = byPageKey_.find(owner.objectId);
-    if (it == byPageKey_.end()) return std::nullopt;
-    return it->second;
+    if (auto it = byPageKey_.find(KeyOf(owner)); it != byPageKey_.end()) return it->second;
+    if (auto it = byObjectKey_.find(owner.objectId); it != byObjectKey_.end()) return it->second;
+    return std::nullopt;
   }
 
   DamagedObject Describe(const HeaderOwner& owner) const {
@@ -109,7 +118,11 @@ class ObjectNamer {
 
   const DatabaseCatalog* c_;
   bool legacy_;
-  std::unordered_map<int32_t, std::pair<int32_t, int32_t>> byPageKey_;
+  static uint64_t KeyOf(const HeaderOwner& o) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(o.objectId)) << 16) | o.indexId;
+  }
+  std::unordered_map<uint64_t, std::pair<int32_t, int32_t>> byPageKey_;
+  std::unordered_map<int32_t, std::pair<int32_t, int32_t>> byObjectKey_;
 };
 
 // Pages the IAM pages give to an owner: single pages and whole extents.
