@@ -143,6 +143,7 @@ class MainFrame : public NotificationSink {
   void ShowTable(const std::vector<ColumnDescriptor>& columns);
   void ShowModuleText(TreeItem item, const std::vector<ColumnDescriptor>& identity, bool constraintNode);
   void ShowKeyScript(TreeItem item, bool primaryKey);
+  void ShowForeignKeyScript(TreeItem item);
   std::string ModuleText(const std::string& objectIdText);
   void CommonEnd(TreeItem item);
 

@@ -172,6 +172,9 @@ void MainFrame::NodeDisplay(TreeItem item) {
   } else if (parentLabel == kPrimaryKey || parentLabel == kUnique) {
     ShowKeyScript(item, parentLabel == kPrimaryKey);
     scriptShown = true;
+  } else if (parentLabel == kForeignKey) {
+    ShowForeignKeyScript(item);
+    scriptShown = true;
   } else {
     descriptors = LoadObjectDetails(*catalog_, name, "P ", scanModuleValues_);
   }
@@ -284,6 +287,30 @@ void MainFrame::ShowKeyScript(TreeItem item, bool primaryKey) {
   std::vector<std::string> columns = KeyColumnsOfConstraint(*catalog_, catalog_->currentObject.id, BareName(constraint));
   ui_.ShowTextView();
   ui_.SetRecordsText(primaryKey ? PrimaryKeyScript(table, columns) : UniqueScript(table, BareName(constraint), columns));
+}
+
+void MainFrame::ShowForeignKeyScript(TreeItem item) {
+  const std::string constraint = ui_.TreeItemLabel(item);
+  const std::string table = ui_.TreeItemLabel(ui_.TreeItemParent(ui_.TreeItemParent(item)));
+  int32_t tableId = -1, constraintId = -1;
+  for (const auto& o : catalog_->objects)
+    if (o.name == table && IsTableTypeCode(o.typeCode)) tableId = o.id;
+  for (const auto& o : catalog_->objects)
+    if (o.name == constraint && o.typeCode == "F " && o.parentObjectId == tableId) constraintId = o.id;
+  std::vector<const ForeignKeyColumn*> keys;
+  for (const auto& fk : catalog_->foreignKeyColumns)
+    if (fk.constraintId == constraintId && fk.parentTableId == tableId) keys.push_back(&fk);
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const ForeignKeyColumn* a, const ForeignKeyColumn* b) { return a->keyOrdinal < b->keyOrdinal; });
+  std::vector<std::string> columns, referenced;
+  for (const ForeignKeyColumn* k : keys) {
+    columns.push_back(k->parentColumnName);
+    referenced.push_back(k->referencedColumnName);
+  }
+  ui_.ShowTextView();
+  ui_.SetRecordsText(keys.empty() ? std::string()
+                                  : ForeignKeyScript(table, BareName(constraint), columns,
+                                                     keys.front()->referencedTableName, referenced));
 }
 
 void MainFrame::CommonEnd(TreeItem item) {
