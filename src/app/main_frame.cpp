@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "app/loss_report.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -113,6 +115,11 @@ bool MainFrame::RequestClose() {
 void MainFrame::LogLine(const std::string& text) {
   ui_.InsertPaneLine(state_.logLineIndex++, text);
   log_.Line(text);
+}
+
+void MainFrame::SayLoss(const std::string& text) {
+  losses_.push_back(text);
+  LogLine(text);
 }
 
 void MainFrame::PaneLine(const std::string& text) { ui_.InsertPaneLine(state_.logLineIndex++, text); }
@@ -241,6 +248,7 @@ void MainFrame::ScanJob() {
   state_.collationCodePage = 0;
   state_.versionText.clear();
 
+  losses_.clear();
   const std::string oldPath = state_.snapshotMode ? state_.snapshotSourcePath : backupCopy_;
   if (oldPath.empty()) {
     ui_.ShowMessage(shell_text::kBrowseOld, MessageIcon::kInformation);
@@ -281,6 +289,7 @@ void MainFrame::ScanJob() {
     aborted();
     return;
   }
+  for (const std::string& loss : OpenLosses(*reader_, *catalog_)) SayLoss(loss);
   if (catalog_->objects.empty()) {
     LogLine(shell_text::kNoObjects);
     ui_.DeleteAllTreeItems();

@@ -110,6 +110,8 @@ class MainFrame : public NotificationSink {
   const std::vector<ModuleValue>& scanModuleValues() const { return scanModuleValues_; }
   const ActivityLog& activityLog() const { return log_; }
   bool lastScanCompleted() const { return lastScanCompleted_; }
+  // Losses said out loud since the last scan started (also logged).
+  const std::vector<std::string>& losses() const { return losses_; }
   TreeItem rootItem() const { return nodes_.root; }
   TreeItem userTablesItem() const { return nodes_.userTables; }
   TreeItem systemTablesItem() const { return nodes_.systemTables; }
@@ -171,6 +173,8 @@ class MainFrame : public NotificationSink {
   std::vector<ModuleValue> moduleValues_;
   bool moduleValuesLoaded_ = false;
   bool lastScanCompleted_ = false;
+  std::vector<std::string> losses_;
+  void SayLoss(const std::string& text);
 
   // Tree and records panel.
   FixedNodes nodes_;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/main_frame.h"
+#include "app/loss_report.h"
 #include "catalog/object_labels.h"
 #include "scripts/module_text.h"
 
@@ -207,6 +208,17 @@ void MainFrame::ShowTable(const std::vector<ColumnDescriptor>& columns) {
   ui_.SetProgressRange(0, static_cast<int64_t>(catalog_->tablePages.size()));
   auto rows = paging_->ShowTable(columns, advancedMode_, [this](int64_t p) { ui_.SetProgressPos(p); });
   InsertRows(rows, false);
+  if (rows.empty() && !advancedMode_) {
+    const AllocUnitRow& au = catalog_->currentAllocUnit;
+    const bool known = state_.legacyCatalogMode || au.allocationUnitId != 0;
+    const int32_t key = state_.legacyCatalogMode ? catalog_->currentObject.id
+                                                 : PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId);
+    std::optional<uint16_t> indexId;
+    if (!state_.legacyCatalogMode) indexId = static_cast<uint16_t>(static_cast<uint64_t>(au.allocationUnitId) >> 48);
+    const std::string loss =
+        known ? NoRowsInStandardMode(*reader_, catalog_->currentObject.name, key, indexId) : std::string();
+    if (!loss.empty()) SayLoss(loss);
+  }
   if (!rows.empty()) {
     char text[96];
     std::snprintf(text, sizeof text, "%d rows to %d", 0, static_cast<int>(rows.size()));

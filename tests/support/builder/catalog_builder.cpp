@@ -256,6 +256,11 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
     b.pageKey = 1000 + static_cast<int32_t>(rowsetCounter);
     b.allocationUnitId = (int64_t{1} << 56) | (static_cast<int64_t>(b.pageKey) << 16);
     WriteTableData(db, t, b, b.pageKey);
+    // Headers name the allocation unit by both parts of its id: the object
+    // id at 24 and the upper 16 bits at 6 (the index id field).
+    for (uint32_t p : b.dataPages) StoreLittleEndian<uint16_t>(db.PageBytes(p).data() + 6, static_cast<uint16_t>(b.allocationUnitId >> 48));
+    if (!b.dataPages.empty())
+      StoreLittleEndian<uint16_t>(db.PageBytes(b.iamPage).data() + 6, static_cast<uint16_t>(b.allocationUnitId >> 48));
     auto placement = PlaceColumns(t.columns);
     for (size_t i = 0; i < t.columns.size(); ++i) {
       const ColumnSpec& c = t.columns[i];
