@@ -1,5 +1,7 @@
 #include "app/main_frame.h"
 
+#include "app/loss_report.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -116,6 +118,11 @@ void MainFrame::LogLine(const std::string& text) {
   ui_.InsertPaneLine(state_.logLineIndex++, text);
   log_.Line(text);
   ReportLogError();
+}
+
+void MainFrame::SayLoss(const std::string& text) {
+  losses_.push_back(text);
+  LogLine(text);
 }
 
 void MainFrame::PaneLine(const std::string& text) { ui_.InsertPaneLine(state_.logLineIndex++, text); }
@@ -312,6 +319,7 @@ void MainFrame::ScanJob() {
   scanDamage_.Clear();
   tableDamage_.Clear();
 
+  losses_.clear();
   const std::string oldPath = state_.snapshotMode ? state_.snapshotSourcePath : backupCopy_;
   if (oldPath.empty()) {
     FailureMessage(shell_text::kBrowseOld);
@@ -371,6 +379,7 @@ void MainFrame::ScanJob() {
       state_.collationName = id.collationName;
     }
   }
+  for (const std::string& loss : OpenLosses(*reader_, *catalog_)) SayLoss(loss);
   if (catalog_->objects.empty()) {
     FailureLine(shell_text::kNoObjects);
     ui_.DeleteAllTreeItems();

@@ -121,6 +121,8 @@ class MainFrame : public NotificationSink {
   // beside the damaged file). No output may be written over one of them.
   std::vector<std::filesystem::path> DatabaseFiles() const;
   bool lastScanCompleted() const { return lastScanCompleted_; }
+  // Losses said out loud since the last scan started (also logged).
+  const std::vector<std::string>& losses() const { return losses_; }
   TreeItem rootItem() const { return nodes_.root; }
   TreeItem userTablesItem() const { return nodes_.userTables; }
   TreeItem systemTablesItem() const { return nodes_.systemTables; }
@@ -169,6 +171,7 @@ class MainFrame : public NotificationSink {
   void ShowTable(const std::vector<ColumnDescriptor>& columns);
   void ShowModuleText(TreeItem item, const std::vector<ColumnDescriptor>& identity, bool constraintNode);
   void ShowKeyScript(TreeItem item, bool primaryKey);
+  void ShowForeignKeyScript(TreeItem item);
   std::string ModuleText(const std::string& objectIdText);
   void CommonEnd(TreeItem item);
 
@@ -201,6 +204,8 @@ class MainFrame : public NotificationSink {
   std::vector<ModuleValue> moduleValues_;
   bool moduleValuesLoaded_ = false;
   bool lastScanCompleted_ = false;
+  std::vector<std::string> losses_;
+  void SayLoss(const std::string& text);
 
   // Tree and records panel.
   FixedNodes nodes_;

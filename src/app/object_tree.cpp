@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/main_frame.h"
+#include "app/loss_report.h"
 #include "catalog/object_labels.h"
 #include "scripts/module_text.h"
 
@@ -178,6 +179,9 @@ void MainFrame::NodeDisplay(TreeItem item) {
   } else if (parentLabel == kPrimaryKey || parentLabel == kUnique) {
     ShowKeyScript(item, parentLabel == kPrimaryKey);
     scriptShown = true;
+  } else if (parentLabel == kForeignKey) {
+    ShowForeignKeyScript(item);
+    scriptShown = true;
   } else {
     descriptors = SelectDetails(name, "P ");
   }
@@ -215,6 +219,17 @@ void MainFrame::ShowTable(const std::vector<ColumnDescriptor>& columns) {
   // A stop ends only the load it interrupted.
   if (state_.StopRequested()) state_.stopRequested = false;
   InsertRows(rows, false);
+  if (rows.empty() && !advancedMode_) {
+    const AllocUnitRow& au = selected_.currentAllocUnit;
+    const bool known = state_.legacyCatalogMode || au.allocationUnitId != 0;
+    const int32_t key = state_.legacyCatalogMode ? selected_.currentObject.id
+                                                 : PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId);
+    std::optional<uint16_t> indexId;
+    if (!state_.legacyCatalogMode) indexId = static_cast<uint16_t>(static_cast<uint64_t>(au.allocationUnitId) >> 48);
+    const std::string loss =
+        known ? NoRowsInStandardMode(*reader_, selected_.currentObject.name, key, indexId) : std::string();
+    if (!loss.empty()) SayLoss(loss);
+  }
   if (!rows.empty()) {
     char text[96];
     std::snprintf(text, sizeof text, "%d rows to %d", 0, static_cast<int>(rows.size()));
@@ -297,6 +312,30 @@ void MainFrame::ShowKeyScript(TreeItem item, bool primaryKey) {
       KeyColumnsOfConstraint(*catalog_, selected_, selected_.currentObject.id, BareName(constraint));
   ui_.ShowTextView();
   ui_.SetRecordsText(primaryKey ? PrimaryKeyScript(table, columns) : UniqueScript(table, BareName(constraint), columns));
+}
+
+void MainFrame::ShowForeignKeyScript(TreeItem item) {
+  const std::string constraint = ui_.TreeItemLabel(item);
+  const std::string table = ui_.TreeItemLabel(ui_.TreeItemParent(ui_.TreeItemParent(item)));
+  int32_t tableId = -1, constraintId = -1;
+  for (const auto& o : catalog_->objects)
+    if (o.name == table && IsTableTypeCode(o.typeCode)) tableId = o.id;
+  for (const auto& o : catalog_->objects)
+    if (o.name == constraint && o.typeCode == "F " && o.parentObjectId == tableId) constraintId = o.id;
+  std::vector<const ForeignKeyColumn*> keys;
+  for (const auto& fk : catalog_->foreignKeyColumns)
+    if (fk.constraintId == constraintId && fk.parentTableId == tableId) keys.push_back(&fk);
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const ForeignKeyColumn* a, const ForeignKeyColumn* b) { return a->keyOrdinal < b->keyOrdinal; });
+  std::vector<std::string> columns, referenced;
+  for (const ForeignKeyColumn* k : keys) {
+    columns.push_back(k->parentColumnName);
+    referenced.push_back(k->referencedColumnName);
+  }
+  ui_.ShowTextView();
+  ui_.SetRecordsText(keys.empty() ? std::string()
+                                  : ForeignKeyScript(table, BareName(constraint), columns,
+                                                     keys.front()->referencedTableName, referenced));
 }
 
 void MainFrame::CommonEnd(TreeItem item) {

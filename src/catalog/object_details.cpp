@@ -311,6 +311,23 @@ void ModernStorage(const DatabaseCatalog& c, ObjectDetails& d) {
 
 }  // namespace
 
+std::vector<int16_t> DeclaredLegacyKeyColumns(const DatabaseCatalog& c, const LegacyIndexKeys& index) {
+  std::vector<int16_t> keys = index.keyColumnIds;
+  if (index.indexId <= 1) return keys;
+  const LegacyIndexKeys* clustered = nullptr;
+  if (auto it = c.index().legacyIndexKeysByObject.find(index.objectId); it != c.index().legacyIndexKeysByObject.end()) {
+    for (size_t i : it->second)
+      if (c.legacyIndexKeys[i].indexId == 1) clustered = &c.legacyIndexKeys[i];
+  }
+  if (clustered != nullptr && !clustered->keyColumnIds.empty() && keys.size() > clustered->keyColumnIds.size() &&
+      std::equal(clustered->keyColumnIds.rbegin(), clustered->keyColumnIds.rend(), keys.rbegin())) {
+    keys.resize(keys.size() - clustered->keyColumnIds.size());
+  } else if (clustered == nullptr) {
+    while (!keys.empty() && keys.back() == 0) keys.pop_back();
+  }
+  return keys;
+}
+
 std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& c, const ObjectDetails& d, int32_t tableId,
                                                 const std::string& constraintName) {
   std::vector<std::string> out;
@@ -334,7 +351,7 @@ std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& c, const 
   }
   for (const auto& x : c.legacyIndexKeys) {
     if (x.objectId != tableId || x.name != constraintName) continue;
-    for (int16_t id : x.keyColumnIds) out.push_back(columnName(id));
+    for (int16_t id : DeclaredLegacyKeyColumns(c, x)) out.push_back(columnName(id));
     return out;
   }
   for (const auto& pk : d.primaryKeyColumns) out.push_back(pk.columnName);
@@ -504,7 +521,7 @@ std::vector<ColumnDescriptor> LoadDetailsInto(const DatabaseCatalog& c, ObjectDe
         for (size_t i : it->second) {
           const LegacyIndexKeys& keys = c.legacyIndexKeys[i];
           if (keys.name != object->bareName) continue;
-          for (int16_t columnId : keys.keyColumnIds) {
+          for (int16_t columnId : DeclaredLegacyKeyColumns(c, keys)) {
             for (auto& cd : d) {
               if (cd.columnId != columnId) continue;
               if (con.isPrimaryKey) {

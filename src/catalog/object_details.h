@@ -87,6 +87,12 @@ LoadedDetails LoadObjectDetails(const DatabaseCatalog& catalog, const std::strin
 std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& catalog, const ObjectDetails& details,
                                                 int32_t tableId, const std::string& constraintName);
 
+// The declared key columns of a SQL Server 2000 index. sysindexes lists, for
+// every nonclustered index, its declared keys followed by the row locator:
+// the clustered index's keys in full (even those already declared), or
+// column id 0 (the RID) on a heap. The locator is left out here.
+std::vector<int16_t> DeclaredLegacyKeyColumns(const DatabaseCatalog& catalog, const LegacyIndexKeys& index);
+
 // The data-page-map key (page header object id) of an allocation unit.
 int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId);
 

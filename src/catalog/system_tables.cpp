@@ -32,7 +32,7 @@ void ForEachRow(const CDataPage& page, const ReadContext* context, bool skipInde
   for (size_t i = 0; i < n; ++i) {
     if (context != nullptr && context->StopRequested()) return;
     const CPrimaryRecord* r = RecordAt(page, i);
-    if (r == nullptr || r->status.kind == kBlobFragment) continue;
+    if (r == nullptr || r->status.kind == kBlobFragment || r->returnedThroughStub) continue;
     if (skipIndexRecords && r->status.kind == kIndexRecord) continue;
     row(*r);
   }

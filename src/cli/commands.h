@@ -32,6 +32,8 @@ int RunTree(const std::vector<std::string>& args);
 int RunRows(const std::vector<std::string>& args);
 int RunScript(const std::vector<std::string>& args);
 int RunSnapshot(const std::vector<std::string>& args);
+int RunCheck(const std::vector<std::string>& args);
+int RunPage(const std::vector<std::string>& args);
 
 }  // namespace pagewright::cli
 

@@ -3,6 +3,7 @@
 // data page map with --data), one line per record: page, slot, kind, fixed
 // data in hex, then each variable-length value in hex.
 #include <cstdio>
+#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -29,10 +30,24 @@ int RunDump(const std::vector<std::string>& args) {
   NotificationEvents events(&sink);
   auto reader = DatabaseReader::OpenDatabase(read, args[0], args[0], &events);
   if (!reader->openSucceeded()) return 1;
-  auto objectId = static_cast<int32_t>(std::strtol(args[1].c_str(), nullptr, 10));
+  char* end = nullptr;
+  const long parsed = std::strtol(args[1].c_str(), &end, 10);
+  if (args[1].empty() || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) {
+    std::fprintf(stderr,
+                 "pagewright dump: %s: OBJECT_ID must be the number in the page headers, not a name "
+                 "(pagewright page FILE FILE:PAGE shows a page's object id)\n",
+                 args[1].c_str());
+    return 1;
+  }
+  const auto objectId = static_cast<int32_t>(parsed);
   const PageMap& map = data ? reader->dataPageMap : reader->objectPageMap;
   auto it = map.find(objectId);
-  if (it == map.end()) return 0;
+  if (it == map.end() || it->second.empty()) {
+    std::fprintf(stderr, "pagewright dump: %s: no %s carries object id %d%s\n", args[0].c_str(),
+                 data ? "data page" : "system table page", objectId,
+                 data ? "" : " (user tables: add --data)");
+    return 1;
+  }
   for (const auto& entry : it->second) {
     auto page = LoadCatalogPage(*reader, read, entry.id());
     if (!page) continue;

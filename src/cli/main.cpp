@@ -25,6 +25,9 @@ void PrintUsage() {
                "  catalog FILE [--sql2000]    the tables, columns, keys and modules the catalog holds\n"
                "  dump FILE OBJECT_ID [--data] [--deleted]\n"
                "                              the records of the pages mapped under an object id\n"
+               "  check MDF [--json]          verify every page of every file; damaged pages by object\n"
+               "                              (exit 0 clean, 2 damage found, 1 the check failed)\n"
+               "  page MDF FILE:PAGE [--hex]  one page: header fields, slot array, every record decoded\n"
                "options: --backup OLD_MDF (default: MDF), --advanced, --show-deleted, --show-advanced-deleted,\n"
                "         --sql2000, --collation auto|NAME, --log-dir DIR (default: the current folder),\n"
                "         --snapshot FILE.KVSNAPDB (the backup file's mapping from a snapshot)\n");
@@ -46,6 +49,8 @@ int main(int argc, char** argv) {
   if (command == "rows") return pagewright::cli::RunRows(args);
   if (command == "script") return pagewright::cli::RunScript(args);
   if (command == "snapshot") return pagewright::cli::RunSnapshot(args);
+  if (command == "check") return pagewright::cli::RunCheck(args);
+  if (command == "page") return pagewright::cli::RunPage(args);
   if (command == "--help" || command == "-h" || command == "help") {
     PrintUsage();
     return 0;

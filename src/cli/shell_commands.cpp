@@ -145,7 +145,18 @@ class Session {
     return frame_.lastScanCompleted();
   }
 
-  void Wait() { port_.PumpUntil([this] { return !frame_.WorkerRunning(); }); }
+  void Wait() {
+    port_.PumpUntil([this] { return !frame_.WorkerRunning(); });
+    SayLosses();
+  }
+
+  // Losses the shell logged since the last call, on standard error.
+  void SayLosses() {
+    const auto& losses = frame_.losses();
+    if (losses.size() < said_) said_ = 0;  // a new scan started over
+    for (; said_ < losses.size(); ++said_) std::fprintf(stderr, "pagewright: %s\n", losses[said_].c_str());
+  }
+  size_t said_ = 0;
 
   void Select(TreeItem item) {
     if (frame_.SelectNode(item)) Wait();

@@ -6,7 +6,14 @@
 namespace pagewright {
 
 std::string VersionText(int versionNumber) {
+  // 2019 went through 895 (CTP 2.0), 896, 897 and 902 before 904 (RTM); the
+  // numbers between are upgrade steps a file can be left at.
+  if (versionNumber >= 895 && versionNumber <= 904) return " SQL Server 2019";
   switch (versionNumber) {
+    case 957: return " SQL Server 2022";
+    case 868:
+    case 869: return " SQL Server 2017";
+    case 852: return " SQL Server 2016";
     case 782: return " SQL Server 2014";
     case 706: return " SQL Server 2012";
     case 684: return " SQL Server 2012 CTP1";

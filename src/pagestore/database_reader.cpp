@@ -408,6 +408,10 @@ std::optional<std::vector<uint8_t>> DatabaseReader::ReadRawPage(const ReadContex
   return ReadPageBytes(id, context.source, 1, kPageSize + 1);
 }
 
+std::optional<std::vector<uint8_t>> DatabaseReader::ReadFilePage(const ReadContext& context, PageId id) const {
+  return ReadPageBytes(id, context.source, 0, kPageSize);
+}
+
 std::optional<CPage_Header> DatabaseReader::ReadPageHeader(const ReadContext& context, PageId id) const {
   std::array<uint8_t, kPageSize> bytes;
   if (!ReadInto(id, context.source, 1, bytes)) return std::nullopt;

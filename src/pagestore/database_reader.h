@@ -80,6 +80,9 @@ class DatabaseReader {
   // 8193 zero-filled bytes holding the page.
   std::optional<std::vector<uint8_t>> ReadRawPage(const ReadContext& context, PageId id) const;
   std::optional<CPage_Header> ReadPageHeader(const ReadContext& context, PageId id) const;
+  // The 8192 bytes at a position as they lie in the file, the file header
+  // page (0) included.
+  std::optional<std::vector<uint8_t>> ReadFilePage(const ReadContext& context, PageId id) const;
   // Header and slot table of a data page; the record layer parses records.
   std::unique_ptr<CDataPage> ReadDataPage(const ReadContext& context, PageId id);
   // Like ReadDataPage, but file id 1 is always the old file and page 0 (the

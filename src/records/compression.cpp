@@ -340,9 +340,11 @@ void Rebuild::Run() {
 
 void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const ReadContext& context) {
   // Ghost data records are parsed only when deleted rows are shown: they
-  // are rebuilt like live ones, or their values would be lost.
+  // are rebuilt like live ones, or their values would be lost. Forwarded
+  // records hold whole rows too (the back pointer after the last column is
+  // left out of the rebuilt columns).
   const int32_t kind = record.status.kind;
-  if (kind != kPrimaryRecord && kind != kIndexRecord && kind != kGhostDataRecord) return;
+  if (kind != kPrimaryRecord && kind != kForwardedRecord && kind != kIndexRecord && kind != kGhostDataRecord) return;
   const auto* columns = DecodeColumns(context);
   if (columns == nullptr) {
     record.columnEntries.clear();

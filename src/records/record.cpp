@@ -307,8 +307,17 @@ std::unique_ptr<CPrimaryRecord> NewRecord(const RecordContext& ctx, ByteSpan p, 
   return r;
 }
 
-// Follows a forwarding stub: the forwarded record's whole bytes, or none.
-std::optional<std::vector<uint8_t>> ForwardedRecordBytes(const RecordContext& ctx, ByteSpan stub, int offset) {
+// What a forwarding stub leads to: the whole bytes of a classic forwarded
+// record, or a compressed forwarded record as its own page rebuilt it (its
+// values may come from that page's anchor record and dictionary, so it
+// cannot be parsed again away from it).
+struct ForwardedTarget {
+  std::vector<uint8_t> classicBytes;
+  std::unique_ptr<CPrimaryRecord> compressed;
+};
+
+// Follows a forwarding stub: the forwarded record, or none.
+std::optional<ForwardedTarget> FollowStub(const RecordContext& ctx, ByteSpan stub, int offset) {
   DatabaseReader* reader = ctx.page.reader;
   const PageId here = ctx.page.header.thisPage;
   // Reported once, for the stub on the page being read: the stubs a damaged
@@ -329,10 +338,16 @@ std::optional<std::vector<uint8_t>> ForwardedRecordBytes(const RecordContext& ct
   PrimaryRecordPage page(std::move(*bytes), reader);
   BuildPrimaryRecordPageForSlot(page, ctx.context, *slot, ctx.forwardHops + 1);
   if (page.records.empty() || !page.records.front()) return unreadable();
-  const auto& target_record = static_cast<const CPrimaryRecord&>(*page.records.front());
-  ByteSpan whole = target_record.WholeRecord();
-  if (target_record.whole.length <= 0 || whole.empty()) return unreadable();
-  return std::vector<uint8_t>(whole.begin(), whole.end());
+  auto& found = static_cast<CPrimaryRecord&>(*page.records.front());
+  if (found.status.compressed) {
+    if (found.invalid) return unreadable();
+    ForwardedTarget t;
+    t.compressed.reset(static_cast<CPrimaryRecord*>(page.records.front().release()));
+    return t;
+  }
+  ByteSpan whole = found.WholeRecord();
+  if (found.whole.length <= 0 || whole.empty()) return unreadable();
+  return ForwardedTarget{std::vector<uint8_t>(whole.begin(), whole.end()), nullptr};
 }
 
 }  // namespace
@@ -358,15 +373,25 @@ std::unique_ptr<CPrimaryRecord> ParseRecord(const RecordContext& ctx, int offset
     return r;
   }
   if (kind == kForwardingStub) {
-    auto forwarded = ForwardedRecordBytes(ctx, p, offset);
+    auto forwarded = FollowStub(ctx, p, offset);
     if (!forwarded) {
       r->fixedLength = kUnreadableForward;
       return r;
     }
+    if (forwarded->compressed) {
+      std::unique_ptr<CPrimaryRecord> t = std::move(forwarded->compressed);
+      t->status.kind = kForwardingStub;
+      t->header = r->header;
+      t->reader = r->reader;
+      t->lengthLimit = r->lengthLimit;
+      t->ghost = false;
+      return t;
+    }
     // The forwarded record is parsed in full: its own length bounds it.
-    r->status = DecodeRecordStatus((*forwarded)[0]);
+    const std::vector<uint8_t>& bytes = forwarded->classicBytes;
+    r->status = DecodeRecordStatus(bytes[0]);
     r->status.kind = kForwardingStub;
-    Parser parser(*r, *forwarded, static_cast<int>(forwarded->size()), ctx.context);
+    Parser parser(*r, bytes, static_cast<int>(bytes.size()), ctx.context);
     parser.Classic();
     parser.Store();
     return r;

@@ -136,6 +136,10 @@ class CPrimaryRecord : public CRecord {
   int32_t longValueCount = 0;
   std::vector<CompressedColumnEntry> columnEntries;
 
+  // A forwarded record whose forwarding stub still names it: its row comes
+  // back through the stub, so readers of rows skip it here.
+  bool returnedThroughStub = false;
+
   // Set by the row decoder for the value formatters and large-value reader.
   bool binaryFlag = false;
   bool variantFlag = false;

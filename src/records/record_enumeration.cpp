@@ -4,6 +4,7 @@
 #include <set>
 
 #include "records/compression.h"
+#include "records/forwarding.h"
 
 namespace pagewright {
 
@@ -146,6 +147,7 @@ void BuildPrimaryRecordPage(PrimaryRecordPage& page, const ReadContext& context)
   ReadCompressionInformation(page, context);
   if (context.showAdvancedDeleted && context.showDeleted) ScanForDeletedRecords(page, context);
   EnumerateRecords(page, context);
+  MarkRecordsReturnedThroughStubs(page, context);
 }
 
 void BuildPrimaryRecordPageForSlot(PrimaryRecordPage& page, const ReadContext& context, int slot, int forwardHops) {

@@ -118,6 +118,18 @@ std::string UniqueScript(const std::string& table, const std::string& constraint
          " UNIQUE NONCLUSTERED \r\n(\r\n" + list + "\r\n)";
 }
 
+std::string ForeignKeyScript(const std::string& table, const std::string& constraint,
+                             const std::vector<std::string>& columns, const std::string& referencedTable,
+                             const std::vector<std::string>& referencedColumns) {
+  auto list = [](const std::vector<std::string>& names) {
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) out += (i ? ", " : "") + Bracketed(names[i]);
+    return out;
+  };
+  return "ALTER TABLE " + BracketedName(table) + " ADD CONSTRAINT " + Bracketed(constraint) + " FOREIGN KEY (" +
+         list(columns) + ") REFERENCES " + BracketedName(referencedTable) + " (" + list(referencedColumns) + ")";
+}
+
 std::string CheckScript(const std::string& table, const std::string& constraint, const std::string& moduleText) {
   return "ALTER TABLE " + BracketedName(table) + " WITH NOCHECK ADD CONSTRAINT " + Bracketed(constraint) +
          " CHECK " + moduleText;

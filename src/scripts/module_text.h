@@ -45,6 +45,11 @@ std::string ModuleTextFor(const std::string& objectIdText, const std::vector<Mod
 // identifiers are bracketed.
 std::string PrimaryKeyScript(const std::string& table, const std::vector<std::string>& columns);
 std::string UniqueScript(const std::string& table, const std::string& constraint, const std::vector<std::string>& columns);
+// ALTER TABLE table ADD CONSTRAINT name FOREIGN KEY (columns) REFERENCES
+// referenced (referenced columns).
+std::string ForeignKeyScript(const std::string& table, const std::string& constraint,
+                             const std::vector<std::string>& columns, const std::string& referencedTable,
+                             const std::vector<std::string>& referencedColumns);
 std::string CheckScript(const std::string& table, const std::string& constraint, const std::string& moduleText);
 std::string DefaultScript(const std::string& table, const std::string& constraint, const std::string& moduleText,
                           const std::string& column);

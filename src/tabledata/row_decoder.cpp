@@ -382,7 +382,7 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
   rows.reserve(n);
   for (size_t i = 0; i < n && !read.StopRequested(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
-    if (r == nullptr || r->status.kind == kIndexRecord) continue;
+    if (r == nullptr || r->status.kind == kIndexRecord || r->returnedThroughStub) continue;
     if (r->invalid) {
       // Ghosts of deleted rows and row versions are no damage; any other
       // record a data page holds should have parsed.

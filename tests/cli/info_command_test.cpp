@@ -4,6 +4,7 @@
 
 
 #include "pagestore/collation_table.h"
+#include "support/builder/catalog_builder.h"
 #include "support/builder/database_builder.h"
 #include "support/cli_runner.h"
 #include "support/corpus.h"
@@ -40,6 +41,31 @@ TEST(InfoCommand, NonDatabaseFileFailsWithTheOpenMessage) {
   EXPECT_NE(run.err.find("Whether File is not valid mdf file"), std::string::npos) << run.err;
   testing::CommandRun missing = RunPagewright("info /nonexistent/file.mdf");
   EXPECT_EQ(missing.exitCode, 1);
+}
+
+// Files of SQL Server 2016 to 2022 are named and read like those of 2014:
+// the same builder catalog under each boot version gives the same tables.
+TEST(InfoCommand, NewerVersionsAreNamedAndRead) {
+  const std::pair<uint16_t, std::string> versions[] = {
+      {782, " SQL Server 2014"}, {852, " SQL Server 2016"}, {869, " SQL Server 2017"},
+      {904, " SQL Server 2019"}, {957, " SQL Server 2022"}};
+  for (const auto& [version, text] : versions) {
+    SCOPED_TRACE(version);
+    build::CatalogBuilder b(false, version);
+    build::TableDef t;
+    t.name = "Kept";
+    t.columns = {build::IntColumn("Id", false)};
+    for (int i = 0; i < 5; ++i) t.rows.push_back({build::IntValue(i)});
+    b.AddTable(t);
+    build::TempFile file(b.Build().Build());
+    testing::CommandRun info = RunPagewright("info " + ShellQuote(file.str()));
+    ASSERT_EQ(info.exitCode, 0);
+    EXPECT_EQ(testing::SplitLines(info.out).at(1), "Database version: " + text);
+    testing::CommandRun rows = RunPagewright("rows " + ShellQuote(file.str()) + " dbo.Kept --log-dir " +
+                                             ShellQuote(file.folder().string()));
+    ASSERT_EQ(rows.exitCode, 0) << rows.err;
+    EXPECT_NE(rows.out.find("\n4"), std::string::npos) << rows.out;
+  }
 }
 
 TEST(InfoCommand, UnknownVersionAndCollationAreNamedSo) {

@@ -28,6 +28,17 @@ TEST(VersionTable, KnownAndUnknownNumbers) {
   EXPECT_EQ(VersionText(600), "Unknown SQL Version");
 }
 
+TEST(VersionTable, SqlServer2016To2022AreNamed) {
+  EXPECT_EQ(VersionText(852), " SQL Server 2016");
+  EXPECT_EQ(VersionText(868), " SQL Server 2017");
+  EXPECT_EQ(VersionText(869), " SQL Server 2017");
+  for (int v = 895; v <= 904; ++v) EXPECT_EQ(VersionText(v), " SQL Server 2019") << v;
+  EXPECT_EQ(VersionText(957), " SQL Server 2022");
+  // The numbers around them stay unknown.
+  for (int v : {851, 853, 867, 870, 894, 905, 950, 956, 958})
+    EXPECT_EQ(VersionText(v), "Unknown SQL Version") << v;
+}
+
 TEST(BootPageName, PaddingIsRemovedAndInnerSpacesKept) {
   AppState s;
   AddCollations(s);

@@ -256,6 +256,11 @@ void CatalogBuilder::BuildModern(DatabaseBuilder& db) {
     b.pageKey = 1000 + static_cast<int32_t>(rowsetCounter);
     b.allocationUnitId = (int64_t{1} << 56) | (static_cast<int64_t>(b.pageKey) << 16);
     WriteTableData(db, t, b, b.pageKey);
+    // Headers name the allocation unit by both parts of its id: the object
+    // id at 24 and the upper 16 bits at 6 (the index id field).
+    for (uint32_t p : b.dataPages) StoreLittleEndian<uint16_t>(db.PageBytes(p).data() + 6, static_cast<uint16_t>(b.allocationUnitId >> 48));
+    if (!b.dataPages.empty())
+      StoreLittleEndian<uint16_t>(db.PageBytes(b.iamPage).data() + 6, static_cast<uint16_t>(b.allocationUnitId >> 48));
     auto placement = PlaceColumns(t.columns);
     for (size_t i = 0; i < t.columns.size(); ++i) {
       const ColumnSpec& c = t.columns[i];
@@ -425,7 +430,10 @@ void CatalogBuilder::BuildLegacy(DatabaseBuilder& db) {
       columns.push_back(SystemRow(fixed, var, 21));
     }
     // sysindexes: the heap or clustered index row, and the primary key's.
-    auto indexRow = [&](int16_t indexId, const std::string& name, const std::vector<int>& keys) {
+    // Key column k is column k + 1; a nonclustered index lists after its own
+    // keys the row locator, as SQL Server 2000 does: the clustered index's
+    // keys, or column id 0 (the RID) on a heap.
+    auto indexRow = [&](int16_t indexId, const std::string& name, std::vector<int> keys) {
       uint32_t first = b.dataPages.empty() ? 0 : b.dataPages.front();
       Bytes fixed(78, 0);
       fixed = Put(fixed, 0, LE<int32_t>(b.objectId));
@@ -438,17 +446,25 @@ void CatalogBuilder::BuildLegacy(DatabaseBuilder& db) {
       Bytes keyBytes;
       for (int k : keys) {
         Bytes entry(32, 0);
-        entry[0] = t.columns[static_cast<size_t>(k)].type;
+        if (k >= 0) entry[0] = t.columns[static_cast<size_t>(k)].type;
         entry = Put(entry, 16, LE<int16_t>(static_cast<int16_t>(k + 1)));
         keyBytes.insert(keyBytes.end(), entry.begin(), entry.end());
       }
       indexes.push_back(SystemRow(fixed, {keyBytes, Utf16(std::u16string(name.begin(), name.end()))}, 27));
     };
-    if (t.clustered && !t.primaryKey.empty()) {
+    auto withLocator = [](std::vector<int> keys, const std::vector<int>& clusteredKeys) {
+      if (clusteredKeys.empty()) keys.push_back(-1);
+      keys.insert(keys.end(), clusteredKeys.begin(), clusteredKeys.end());
+      return keys;
+    };
+    if (!t.clusteredIndex.empty()) {
+      indexRow(1, t.clusteredIndexName, t.clusteredIndex);
+      if (!t.primaryKey.empty()) indexRow(2, t.primaryKeyName, withLocator(t.primaryKey, t.clusteredIndex));
+    } else if (t.clustered && !t.primaryKey.empty()) {
       indexRow(1, t.primaryKeyName, t.primaryKey);
     } else {
       indexRow(0, t.name, {});
-      if (!t.primaryKey.empty()) indexRow(2, t.primaryKeyName, t.primaryKey);
+      if (!t.primaryKey.empty()) indexRow(2, t.primaryKeyName, withLocator(t.primaryKey, {}));
     }
     if (!t.primaryKey.empty()) object(ids_[Key(t.schema, t.primaryKeyName)], t.primaryKeyName, "PK", b.objectId);
   }

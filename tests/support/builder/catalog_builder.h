@@ -36,6 +36,10 @@ struct TableDef {
   // nonclustered index of that name (2005-and-later layout only).
   std::vector<std::pair<std::string, std::vector<int>>> uniqueKeys;
   bool clustered = false;  // a clustered primary key (index id 1) or a heap
+  // SQL Server 2000 layout only: a clustered index that is no constraint,
+  // on these column indexes (the primary key is then nonclustered).
+  std::vector<int> clusteredIndex;
+  std::string clusteredIndexName;
   int rowsPerPage = 0;     // 0: as many as fit
   std::string typeCode = "U ";
   // When set (2005-and-later layout only), these rows are a further partition

@@ -99,6 +99,43 @@ Bytes ForwardingStub(PageId target, int16_t slot) {
   return r;
 }
 
+Bytes BackPointer(PageId stub, int16_t slot) {
+  return Concat({LE<uint16_t>(1024), LE<int32_t>(stub.page), LE<uint16_t>(static_cast<uint16_t>(stub.fileId)),
+                 LE<int16_t>(slot)});
+}
+
+Bytes AsForwardedRecord(const Bytes& classicRecord, PageId stub, int16_t slot) {
+  Bytes r = classicRecord;
+  const Bytes back = BackPointer(stub, slot);
+  r[0] = static_cast<uint8_t>((r[0] & ~0x0E) | (1 << 1));
+  size_t f = static_cast<size_t>(r[2] | (r[3] << 8));
+  size_t columns = static_cast<size_t>(r[f] | (r[f + 1] << 8));
+  size_t cursor = f + 2 + ((r[0] & 0x10) ? (columns + 7) / 8 : 0);
+  if ((r[0] & 0x20) == 0) {  // no variable part yet: count 0 at the cursor
+    r[0] |= 0x20;
+    r.resize(cursor);
+    Bytes zero = LE<int16_t>(0);
+    r.insert(r.end(), zero.begin(), zero.end());
+  }
+  const size_t count = static_cast<size_t>(r[cursor] | (r[cursor + 1] << 8));
+  const size_t ends = cursor + 2;
+  // Every value moves two bytes on to make room for one more end offset.
+  for (size_t k = 0; k < count; ++k) {
+    size_t at = ends + 2 * k;
+    uint16_t e = static_cast<uint16_t>(r[at] | (r[at + 1] << 8));
+    e = static_cast<uint16_t>((e & 0x8000) | ((e & 0x7FFF) + 2));
+    r[at] = static_cast<uint8_t>(e);
+    r[at + 1] = static_cast<uint8_t>(e >> 8);
+  }
+  Bytes c = LE<int16_t>(static_cast<int16_t>(count + 1));
+  r[cursor] = c[0];
+  r[cursor + 1] = c[1];
+  Bytes end = LE<uint16_t>(static_cast<uint16_t>((r.size() + 2 + back.size()) | 0x8000));
+  r.insert(r.begin() + static_cast<long>(ends + 2 * count), end.begin(), end.end());
+  r.insert(r.end(), back.begin(), back.end());
+  return r;
+}
+
 Bytes SparseVector(const std::vector<std::pair<uint16_t, Bytes>>& values) {
   auto n = static_cast<uint16_t>(values.size());
   Bytes r = Concat({LE<uint16_t>(5), LE<int16_t>(static_cast<int16_t>(n))});

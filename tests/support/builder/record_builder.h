@@ -65,6 +65,13 @@ class RecordBuilder {
 // A forwarding stub pointing at (page, slot).
 Bytes ForwardingStub(PageId target, int16_t slot);
 
+// The back pointer a forwarded record carries to its stub at (page, slot):
+// u16 1024, then the stub's page number, file id and slot.
+Bytes BackPointer(PageId stub, int16_t slot);
+// A classic record turned into a forwarded record (kind 1): its kind set and
+// the back pointer appended as a further complex variable-length value.
+Bytes AsForwardedRecord(const Bytes& classicRecord, PageId stub, int16_t slot);
+
 // A sparse column vector holding (column id, value) pairs.
 Bytes SparseVector(const std::vector<std::pair<uint16_t, Bytes>>& values);
 
