@@ -150,19 +150,23 @@ std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength,
   return std::move(g.bytes);
 }
 
-std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
+CellValue LargeValueCell(std::vector<uint8_t> bytes, const LargeValueFlags& flags) {
   const int32_t codePage = flags.codePage > 0 ? flags.codePage : kSystemAnsiCodePage;
   if (flags.variant) {
-    if (bytes.size() < 8) return {};
+    if (bytes.size() < 8) return CellValue::Missing();
     uint8_t base = bytes[0];
-    ByteSpan rest = bytes.subspan(8);
-    if (base == 165 || base == 173) return FormatHex(rest);
-    if (base == 231 || base == 239) return Utf16LeToUtf8UntilNul(rest);
-    return CodePageToUtf8(rest, codePage);
+    ByteSpan rest = ByteSpan(bytes).subspan(8);
+    if (base == 165 || base == 173) return CellValue::Bytes(std::vector<uint8_t>(rest.begin(), rest.end()), 0);
+    if (base == 231 || base == 239) return CellValue::Text(Utf16LeToUtf8UntilNul(rest));
+    return CellValue::Text(CodePageToUtf8(rest, codePage));
   }
-  if (flags.binary) return FormatHex(bytes);
-  if (flags.unicode || LooksLikeUtf16(bytes)) return Utf16LeToUtf8UntilNul(bytes);
-  return CodePageToUtf8(bytes, codePage);
+  if (flags.binary) return CellValue::Bytes(std::move(bytes), 0);
+  if (flags.unicode || LooksLikeUtf16(bytes)) return CellValue::Text(Utf16LeToUtf8UntilNul(bytes));
+  return CellValue::Text(CodePageToUtf8(bytes, codePage));
+}
+
+std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
+  return DisplayText(LargeValueCell(std::vector<uint8_t>(bytes.begin(), bytes.end()), flags));
 }
 
 std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader) {
@@ -177,11 +181,18 @@ std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, Datab
   return std::move(g.bytes);
 }
 
-std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags) {
+CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags) {
   auto bytes = ReadTextPointerBytes(pointer, reader);
-  if (!bytes) return {};
-  std::string text = LargeValueText(*bytes, flags);
-  return text.empty() ? " " : text;
+  if (!bytes) return CellValue::Missing();
+  CellValue cell = LargeValueCell(std::move(*bytes), flags);
+  const bool empty = cell.kind == CellKind::kMissing || (cell.kind == CellKind::kText && cell.text.empty()) ||
+                     (cell.kind == CellKind::kBytes && cell.bytes.empty());
+  if (empty) cell.blank = true;
+  return cell;
+}
+
+std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags) {
+  return DisplayText(ReadTextPointerCell(pointer, reader, flags));
 }
 
 std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader) {
@@ -197,8 +208,12 @@ std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader) {
   return std::move(g.bytes);
 }
 
+CellValue ReadInRowRootCell(ByteSpan root, DatabaseReader& reader, const LargeValueFlags& flags) {
+  return LargeValueCell(ReadInRowRootBytes(root, reader), flags);
+}
+
 std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const LargeValueFlags& flags) {
-  return LargeValueText(ReadInRowRootBytes(root, reader), flags);
+  return DisplayText(ReadInRowRootCell(root, reader, flags));
 }
 
 }  // namespace pagewright
