@@ -26,6 +26,9 @@ int RunTree(const std::vector<std::string>& args);
 int RunRows(const std::vector<std::string>& args);
 int RunScript(const std::vector<std::string>& args);
 int RunSnapshot(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
+int RunSchema(const std::vector<std::string>& args);
+int RunTables(const std::vector<std::string>& args);
 
 }  // namespace pagewright::cli
 

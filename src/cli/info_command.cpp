@@ -26,7 +26,7 @@ void ProgressSink::Notify(const Notification& n) {
 int RunInfo(const std::vector<std::string>& args) {
   if (args.size() != 1) {
     std::fprintf(stderr, "usage: pagewright info FILE\n");
-    return 2;
+    return 1;
   }
   AppState state;
   LoadCollationTable(state, ExecutableFolder());

@@ -188,7 +188,7 @@ void PrintCsvRow(const std::vector<std::string>& cells) {
 
 int Usage(const char* command, const char* operands) {
   std::fprintf(stderr, "usage: pagewright %s %s %s\n", command, operands, kScanOptionsUsage);
-  return 2;
+  return 1;
 }
 
 }  // namespace

@@ -1,0 +1,207 @@
+#include "export/table_stream.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "catalog/object_details.h"
+#include "records/record_enumeration.h"
+#include "tabledata/record_paging.h"
+
+namespace pagewright {
+
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+// "[dbo].[Order Details]", "dbo.Order Details", "Orders": the parts between
+// the dots outside brackets, brackets taken off ("]]" inside is one "]").
+std::vector<std::string> NameParts(const std::string& name) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c == '[') {
+      for (++i; i < name.size(); ++i) {
+        if (name[i] == ']') {
+          if (i + 1 < name.size() && name[i + 1] == ']') {
+            parts.back().push_back(']');
+            ++i;
+            continue;
+          }
+          break;
+        }
+        parts.back().push_back(name[i]);
+      }
+    } else if (c == '.') {
+      parts.emplace_back();
+    } else {
+      parts.back().push_back(c);
+    }
+  }
+  return parts;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+std::vector<TableEntry> UserTables(const DatabaseCatalog& catalog) {
+  std::vector<TableEntry> out;
+  for (const CatalogObject& o : catalog.objects) {
+    if (o.typeCode != "U " || o.name.empty()) continue;
+    if (std::any_of(out.begin(), out.end(), [&](const TableEntry& t) { return t.name == o.name; })) continue;
+    TableEntry t;
+    t.name = o.name;
+    t.bareName = o.bareName.empty() ? o.name : o.bareName;
+    if (o.name.size() > t.bareName.size() + 1 && o.name.compare(o.name.size() - t.bareName.size(), t.bareName.size(), t.bareName) == 0)
+      t.schema = o.name.substr(0, o.name.size() - t.bareName.size() - 1);
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::string& wanted, std::string* suggestion) {
+  for (const auto& t : tables)
+    if (t.name == wanted) return &t;
+  const std::vector<std::string> parts = NameParts(wanted);
+  std::string schema = parts.size() >= 2 ? Lower(parts[parts.size() - 2]) : std::string();
+  const std::string bare = Lower(parts.back());
+  const TableEntry* found = nullptr;
+  int matches = 0;
+  for (const auto& t : tables) {
+    if (Lower(t.bareName) != bare) continue;
+    if (parts.size() >= 2 && Lower(t.schema) != schema) continue;
+    // The exact spelling wins over other case variants.
+    if (found == nullptr || t.bareName == parts.back()) found = &t;
+    ++matches;
+  }
+  if (matches == 1 || (found != nullptr && found->bareName == parts.back())) return found;
+  if (matches > 1) {
+    if (suggestion) *suggestion = found->name;  // ambiguous without a schema
+    return nullptr;
+  }
+  if (suggestion) {
+    const std::string whole = Lower(parts.size() >= 2 ? schema + "." + bare : bare);
+    size_t best = std::string::npos;
+    for (const auto& t : tables) {
+      size_t d = std::min(EditDistance(whole, Lower(t.name)), EditDistance(bare, Lower(t.bareName)));
+      if (d < best) {
+        best = d;
+        *suggestion = t.name;
+      }
+    }
+    if (best == std::string::npos || best > std::max<size_t>(2, bare.size() / 3)) suggestion->clear();
+  }
+  return nullptr;
+}
+
+TableStream::TableStream(DatabaseReader& reader, DatabaseCatalog& catalog, const TableEntry& table, bool advanced)
+    : reader_(reader) {
+  columns_ = LoadObjectDetails(catalog, table.name, "U ", {});
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (columns_[i].physicalColumnId != kNotStoredColumn && !columns_[i].name.empty()) stored_.push_back(i);
+  // The page list the grid reads (it decodes the first grid page to choose
+  // between the page chain and the allocation pages).
+  RecordPaging paging(reader, catalog);
+  paging.ShowTable(columns_, advanced, {});
+  pages_ = paging.pageList();
+  mode_ = DecodeMode{!reader.state().legacyCatalogMode && !catalog.tableRowsetColumns.empty(), false};
+  counts_.pages = static_cast<int64_t>(pages_.size());
+}
+
+void TableStream::Read(const PageSink& sink, unsigned threads) {
+  AppState& state = reader_.state();
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max<size_t>(pages_.size(), 1)));
+  // The page compression layer reads the columns through the state; each
+  // decoder keeps its own copy for the corrections it makes between pages.
+  const RowDecodeContext shared{columns_};
+  const RowDecodeContext* previousContext = state.currentDecodeContext;
+  const bool previousPlaceholders = state.placeholderMode;
+  state.currentDecodeContext = &shared;
+  state.placeholderMode = false;  // large values are always read in full
+
+  const size_t window = 2 * static_cast<size_t>(threads) + 2;  // pages decoded ahead at most
+  struct Slot {
+    std::vector<TypedRow> rows;
+    bool ready = false;
+    bool unreadable = false;
+    int64_t unreadableValues = 0;
+  };
+  std::vector<Slot> slots(window);
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t next = 0, consumed = 0;
+  bool stop = false;
+  const size_t n = pages_.size();
+
+  auto decoder = [&] {
+    RowDecodeContext context{columns_};
+    for (;;) {
+      size_t index;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return stop || next >= n || next < consumed + window; });
+        if (stop || next >= n) return;
+        index = next++;
+      }
+      Slot done;
+      auto page = LoadDataPage(reader_, pages_[index]);
+      if (!page || page->header.pageType != kDataPage) {
+        done.unreadable = !page;
+      } else {
+        DecodePageCells(*page, context, reader_, mode_, done.rows);
+        for (const TypedRow& row : done.rows)
+          for (size_t k : stored_)
+            if (row.cells[k].kind == CellKind::kMissing) ++done.unreadableValues;
+      }
+      done.ready = true;
+      std::lock_guard lock(mutex);
+      slots[index % window] = std::move(done);
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) workers.emplace_back(decoder);
+  for (size_t i = 0; i < n; ++i) {
+    Slot slot;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return slots[i % window].ready; });
+      slot = std::move(slots[i % window]);
+      slots[i % window] = Slot{};
+      consumed = i + 1;
+      changed.notify_all();
+    }
+    if (slot.unreadable) ++counts_.unreadablePages;
+    counts_.unreadableValues += slot.unreadableValues;
+    if (state.StopRequested() || !sink(slot.rows)) break;
+  }
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+    changed.notify_all();
+  }
+  for (auto& w : workers) w.join();
+  state.currentDecodeContext = previousContext;
+  state.placeholderMode = previousPlaceholders;
+}
+
+}  // namespace pagewright

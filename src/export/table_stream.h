@@ -1,0 +1,78 @@
+// Reading a table's rows for export: the user tables of an open database,
+// found by name, and every row of one of them streamed page by page as
+// typed values with large values read in full.
+//
+// Pages are decoded by worker threads and handed to the caller in page
+// order; at most a few pages are decoded ahead of the caller, so memory
+// stays bounded by those pages plus the largest value whatever the table
+// size.
+#ifndef PAGEWRIGHT_EXPORT_TABLE_STREAM_H_
+#define PAGEWRIGHT_EXPORT_TABLE_STREAM_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalog/database_catalog.h"
+#include "tabledata/row_decoder.h"
+
+namespace pagewright {
+
+// A user table of the catalog.
+struct TableEntry {
+  std::string name;    // schema-qualified where the schema is known: "dbo.Orders"
+  std::string schema;  // "dbo"; empty when unknown
+  std::string bareName;
+};
+
+// Every user table ("U ") with a name, in catalog order.
+std::vector<TableEntry> UserTables(const DatabaseCatalog& catalog);
+
+// The table a user's name means: the exact name, else case-insensitively,
+// in "schema.name", "[schema].[name]" or bare "name" form (bare only when
+// one schema holds it). `suggestion` gets the closest name on a miss.
+const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::string& wanted,
+                            std::string* suggestion = nullptr);
+
+// Damage met while reading one table.
+struct TableReadCounts {
+  int64_t pages = 0;             // data pages of the table's page list
+  int64_t unreadablePages = 0;   // pages that could not be read as data pages
+  int64_t unreadableValues = 0;  // values whose bytes could not be decoded
+  int64_t Damage() const { return unreadablePages + unreadableValues; }
+};
+
+// One table prepared for reading: its columns and page list.
+class TableStream {
+ public:
+  // Prepares the catalog's working set for `table` and finds its pages as
+  // the grid would (`advanced`: every data page carrying its object id).
+  TableStream(DatabaseReader& reader, DatabaseCatalog& catalog, const TableEntry& table, bool advanced);
+
+  // Every column descriptor of the table, and the positions among them of
+  // the stored columns an export writes (computed columns hold no data).
+  const std::vector<ColumnDescriptor>& columns() const { return columns_; }
+  const std::vector<size_t>& storedColumns() const { return stored_; }
+  const std::vector<PageId>& pages() const { return pages_; }
+
+  // Decodes every page and hands each page's rows to `sink` in page order;
+  // stops early when `sink` returns false or a stop is requested. `threads`
+  // decoders run at once (0: one per processor).
+  using PageSink = std::function<bool(std::vector<TypedRow>& rows)>;
+  void Read(const PageSink& sink, unsigned threads = 0);
+
+  const TableReadCounts& counts() const { return counts_; }
+
+ private:
+  DatabaseReader& reader_;
+  std::vector<ColumnDescriptor> columns_;
+  std::vector<size_t> stored_;
+  std::vector<PageId> pages_;
+  DecodeMode mode_;
+  TableReadCounts counts_;
+};
+
+}  // namespace pagewright
+
+#endif  // PAGEWRIGHT_EXPORT_TABLE_STREAM_H_
