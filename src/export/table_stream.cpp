@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -83,18 +84,25 @@ const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::st
   const std::vector<std::string> parts = NameParts(wanted);
   std::string schema = parts.size() >= 2 ? Lower(parts[parts.size() - 2]) : std::string();
   const std::string bare = Lower(parts.back());
-  const TableEntry* found = nullptr;
-  int matches = 0;
+  std::vector<const TableEntry*> matches;
   for (const auto& t : tables) {
     if (Lower(t.bareName) != bare) continue;
     if (parts.size() >= 2 && Lower(t.schema) != schema) continue;
-    // The exact spelling wins over other case variants.
-    if (found == nullptr || t.bareName == parts.back()) found = &t;
-    ++matches;
+    matches.push_back(&t);
   }
-  if (matches == 1 || (found != nullptr && found->bareName == parts.back())) return found;
-  if (matches > 1) {
-    if (suggestion) *suggestion = found->name;  // ambiguous without a schema
+  if (matches.size() == 1) return matches[0];
+  if (matches.size() > 1) {
+    // Several case variants or schemas: the exact spelling, then the
+    // default schema dbo, decide; otherwise the name is ambiguous.
+    for (auto pick : {std::function<bool(const TableEntry*)>([&](const TableEntry* t) { return t->bareName == parts.back(); }),
+                      std::function<bool(const TableEntry*)>([&](const TableEntry* t) { return Lower(t->schema) == "dbo"; })}) {
+      std::vector<const TableEntry*> kept;
+      for (const TableEntry* t : matches)
+        if (pick(t)) kept.push_back(t);
+      if (kept.size() == 1) return kept[0];
+      if (!kept.empty()) matches = kept;
+    }
+    if (suggestion) *suggestion = matches[0]->name;  // ambiguous: name one with its schema
     return nullptr;
   }
   if (suggestion) {

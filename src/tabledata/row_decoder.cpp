@@ -121,6 +121,14 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
   if (values.empty() || index < 0 || static_cast<size_t>(index) >= values.size()) {
     ++variableCounter_;
     ++processed_;
+    // The variable part ends before a column its null bit calls present:
+    // trailing empty values take no offset entry, so it holds the type's
+    // empty value.
+    if (!mode_.moduleForm && index >= 0 && typeIndex != kTypeSqlVariant) {
+      BitCursor bits;
+      TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex == kTypeImage ? kTypeVarbinary : typeIndex);
+      return DecodeValue(layout, ByteSpan(), c, state_);
+    }
     return CellValue::Missing();
   }
   const ValueItem& item = values[static_cast<size_t>(index)];
@@ -136,6 +144,11 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
       ++variableCounter_;
       return CellValue::Missing();
     }
+  } else if (item.empty && typeIndex != kTypeSqlVariant) {
+    // A value of no bytes: the type's empty value (an empty string or binary).
+    BitCursor bits;
+    TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex);
+    text = DecodeValue(layout, ByteSpan(), c, state_);
   } else if (item.range.present) {
     BitCursor bits;
     ColumnDescriptor retyped;  // copied only when the type read differs
@@ -400,7 +413,9 @@ void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseR
     if (!state.showDeleted && r->ghost) continue;
     RecordDecoder decoder(*r, context, reader, mode, plan.rank, plan.declared);
     TypedRow row;
-    row.deleted = r->ghost;
+    // The record's own kind: with deleted records shown the ghost flag is
+    // left clear, but a ghost record stays a deleted row.
+    row.deleted = r->ghost || r->status.kind == kGhostDataRecord || r->status.kind == kGhostVersionRecord;
     if (decoder.Decode(row.cells)) rows.push_back(std::move(row));
   }
 }
