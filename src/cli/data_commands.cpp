@@ -276,7 +276,8 @@ int RunSchema(const std::vector<std::string>& args) {
   if (!Open(state, a, db)) return 1;
   std::vector<const TableEntry*> tables;
   if (!PickTables(db, std::vector<std::string>(a.positional.begin() + 1, a.positional.end()), tables)) return 1;
-  for (const TableEntry* t : tables) std::printf("%s\n", CreateTableScript(*db.catalog, *t).c_str());
+  SchemaSource source = LoadSchemaSource(*db.reader, *db.catalog);
+  for (const TableEntry* t : tables) std::printf("%s\n", CreateTableScript(source, *t).c_str());
   return 0;
 }
 

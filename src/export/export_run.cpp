@@ -43,7 +43,7 @@ int ExportResult::ExitCode() const {
   return failed > 0 || damage ? 2 : 0;
 }
 
-std::unique_ptr<ExportWriter> MakeWriter(OpenedDatabase& /*db*/, const ExportSettings& settings, size_t tableCount,
+std::unique_ptr<ExportWriter> MakeWriter(OpenedDatabase& db, const ExportSettings& settings, size_t tableCount,
                                          std::string& error) {
   const bool toStdout = settings.output == "-";
   const std::filesystem::path output = settings.output;
@@ -79,7 +79,12 @@ std::unique_ptr<ExportWriter> MakeWriter(OpenedDatabase& /*db*/, const ExportSet
         return nullptr;
       }
       return MakeSqliteWriter(output);
-    case ExportFormat::kSql: error = "the sql format is not available"; return nullptr;
+    case ExportFormat::kSql:
+      if (!toStdout && std::filesystem::is_directory(output, ec)) {
+        error = output.string() + ": is a folder, not a file";
+        return nullptr;
+      }
+      return MakeSqlWriter(*db.reader, *db.catalog, output, toStdout);
   }
   return nullptr;
 }

@@ -173,7 +173,10 @@ void TableStream::Read(const PageSink& sink, unsigned threads) {
       Slot done;
       auto page = LoadDataPage(reader_, pages_[index]);
       if (!page || page->header.pageType != kDataPage) {
-        done.unreadable = !page;
+        // Index and text pages may share a table's allocation pages; a page
+        // of any other kind (a zeroed or overwritten page) is damage.
+        const int type = page ? page->header.pageType : -1;
+        done.unreadable = type != kIndexPage && type != kTextMixPage && type != kTextTreePage;
       } else {
         DecodePageCells(*page, context, reader_, mode_, done.rows);
         for (const TypedRow& row : done.rows)
