@@ -10,7 +10,14 @@ namespace pagewright {
 namespace {
 
 void AppendField(const std::string& text, std::string& out) {
-  if (!text.empty() && text.find_first_of(",\"\r\n") == std::string::npos) {
+  bool plain = !text.empty();
+  for (char c : text) {
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
     out += text;
     return;
   }
@@ -50,7 +57,37 @@ class CsvWriter : public ExportWriter {
     std::string& out = file_.buffer();
     for (size_t i = 0; i < cells.size(); ++i) {
       if (i) out.push_back(',');
-      const CellValue& v = *cells[i];
+      AppendCell(*cells[i], out);
+    }
+    if (withDeleted_) {
+      if (!cells.empty()) out.push_back(',');
+      out.push_back(deleted ? '1' : '0');
+    }
+    out += "\r\n";
+    file_.MaybeFlush();
+    return !file_.failed();
+  }
+
+  bool FormatsInParallel() const override { return true; }
+  void FormatRows(const std::vector<TypedRow>& rows, const std::vector<size_t>& stored, std::string& out) const override {
+    for (const TypedRow& row : rows) {
+      for (size_t i = 0; i < stored.size(); ++i) {
+        if (i) out.push_back(',');
+        AppendCell(row.cells[stored[i]], out);
+      }
+      if (withDeleted_) {
+        if (!stored.empty()) out.push_back(',');
+        out.push_back(row.deleted ? '1' : '0');
+      }
+      out += "\r\n";
+    }
+  }
+  bool WriteFormatted(const std::string& text) override { return file_.WriteAfterBuffer(text); }
+
+  bool EndTable(bool complete) override { return file_.Close(complete, error_); }
+
+ private:
+  static void AppendCell(const CellValue& v, std::string& out) {
       switch (v.kind) {
         case CellKind::kNull:
         case CellKind::kMissing:
@@ -64,19 +101,8 @@ class CsvWriter : public ExportWriter {
         case CellKind::kDateTime: AppendField(v.text, out); break;
         default: AppendNumber(v, out); break;
       }
-    }
-    if (withDeleted_) {
-      if (!cells.empty()) out.push_back(',');
-      out.push_back(deleted ? '1' : '0');
-    }
-    out += "\r\n";
-    file_.MaybeFlush();
-    return !file_.failed();
   }
 
-  bool EndTable(bool complete) override { return file_.Close(complete, error_); }
-
- private:
   std::filesystem::path output_;
   bool toStdout_;
   bool withDeleted_ = false;

@@ -113,8 +113,22 @@ ExportResult RunExport(OpenedDatabase& db, const std::vector<const TableEntry*>&
     } else {
       std::vector<const CellValue*> cells(stream.storedColumns().size());
       bool writeFailed = false;
+      const bool parallel = writer->FormatsInParallel();
+      const std::vector<size_t>& stored = stream.storedColumns();
+      TableStream::Prepare prepare;
+      if (parallel)
+        prepare = [&](const std::vector<TypedRow>& rows, std::string& text) { writer->FormatRows(rows, stored, text); };
       stream.Read(
-          [&](std::vector<TypedRow>& rows) {
+          [&](std::vector<TypedRow>& rows, std::string& text) {
+            if (parallel) {
+              if (!writer->WriteFormatted(text)) {
+                writeFailed = true;
+                return false;
+              }
+              s.rows = stream.counts().preparedRows;
+              s.deletedRows = stream.counts().preparedDeletedRows;
+              rows.clear();  // the text stands for them
+            }
             for (const TypedRow& row : rows) {
               for (size_t k = 0; k < cells.size(); ++k) cells[k] = &row.cells[stream.storedColumns()[k]];
               if (!writer->Row(cells, row.deleted)) {
@@ -129,7 +143,7 @@ ExportResult RunExport(OpenedDatabase& db, const std::vector<const TableEntry*>&
             if (progress) progress(p);
             return true;
           },
-          settings.threads);
+          prepare, settings.threads);
       s.counts = stream.counts();
       if (writeFailed) {
         s.failed = true;

@@ -35,6 +35,13 @@ class ExportWriter {
   // One row: `cells` are the values of the table's columns in the order of
   // ExportTable::columns.
   virtual bool Row(const std::vector<const CellValue*>& cells, bool deleted) = 0;
+  // Writers whose rows format independently of each other: FormatRows
+  // (called from several threads at once, between BeginTable and
+  // EndTable) gives a page's text, WriteFormatted writes it in page order.
+  virtual bool FormatsInParallel() const { return false; }
+  virtual void FormatRows(const std::vector<TypedRow>& /*rows*/, const std::vector<size_t>& /*stored*/,
+                          std::string& /*out*/) const {}
+  virtual bool WriteFormatted(const std::string& /*text*/) { return false; }
   // Ends the table: its output is put in place when `complete`.
   virtual bool EndTable(bool complete) = 0;
   // Ends the whole export (the files that hold every table).
@@ -73,7 +80,13 @@ class OutputFile {
   void Write(const std::string& text) { buffer_ += text; if (buffer_.size() >= kFlushAt) Flush(); }
   std::string& buffer() { return buffer_; }
   void MaybeFlush() { if (buffer_.size() >= kFlushAt) Flush(); }
+  // Writes `text` after what is buffered, without copying it.
+  bool WriteAfterBuffer(const std::string& text) {
+    if (!buffer_.empty()) Flush();
+    return WriteThrough(text);
+  }
   bool Flush();
+  bool WriteThrough(const std::string& text);
   // Renames the temporary file into place (complete) or removes it.
   bool Close(bool complete, std::string& error);
   bool failed() const { return failed_; }

@@ -84,7 +84,41 @@ class JsonlWriter : public ExportWriter {
     for (size_t i = 0; i < cells.size(); ++i) {
       if (i) out.push_back(',');
       out += keys_[i];
-      const CellValue& v = *cells[i];
+      AppendCell(*cells[i], out);
+    }
+    EndObject(deleted, cells.empty(), out);
+    file_.MaybeFlush();
+    return !file_.failed();
+  }
+
+  bool FormatsInParallel() const override { return true; }
+  void FormatRows(const std::vector<TypedRow>& rows, const std::vector<size_t>& stored, std::string& out) const override {
+    for (const TypedRow& row : rows) {
+      out.push_back('{');
+      for (size_t i = 0; i < stored.size(); ++i) {
+        if (i) out.push_back(',');
+        out += keys_[i];
+        AppendCell(row.cells[stored[i]], out);
+      }
+      EndObject(row.deleted, stored.empty(), out);
+    }
+  }
+  bool WriteFormatted(const std::string& text) override { return file_.WriteAfterBuffer(text); }
+
+  bool EndTable(bool complete) override { return file_.Close(complete, error_); }
+
+ private:
+  void EndObject(bool deleted, bool noColumns, std::string& out) const {
+    if (withDeleted_) {
+      if (!noColumns) out.push_back(',');
+      out += "\"";
+      out += kDeletedColumn;
+      out += deleted ? "\":true" : "\":false";
+    }
+    out += "}\n";
+  }
+
+  static void AppendCell(const CellValue& v, std::string& out) {
       switch (v.kind) {
         case CellKind::kInteger: AppendNumber(v, out); break;
         case CellKind::kFloat:
@@ -103,21 +137,8 @@ class JsonlWriter : public ExportWriter {
         case CellKind::kBytes: AppendBase64(v.bytes, out); break;
         default: out += "null"; break;
       }
-    }
-    if (withDeleted_) {
-      if (!cells.empty()) out.push_back(',');
-      out += "\"";
-      out += kDeletedColumn;
-      out += deleted ? "\":true" : "\":false";
-    }
-    out += "}\n";
-    file_.MaybeFlush();
-    return !file_.failed();
   }
 
-  bool EndTable(bool complete) override { return file_.Close(complete, error_); }
-
- private:
   std::filesystem::path output_;
   bool toStdout_;
   bool withDeleted_ = false;

@@ -33,6 +33,7 @@ bool OutputFile::Open(const std::filesystem::path& path, bool toStdout, std::str
     error = path.string() + ": cannot create the file (" + std::strerror(errno) + ")";
     return false;
   }
+  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
   return true;
 }
 
@@ -40,6 +41,12 @@ bool OutputFile::Flush() {
   if (file_ == nullptr) return false;
   if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) failed_ = true;
   buffer_.clear();
+  return !failed_;
+}
+
+bool OutputFile::WriteThrough(const std::string& text) {
+  if (file_ == nullptr) return false;
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) failed_ = true;
   return !failed_;
 }
 

@@ -134,7 +134,23 @@ TableStream::TableStream(DatabaseReader& reader, DatabaseCatalog& catalog, const
   counts_.pages = static_cast<int64_t>(pages_.size());
 }
 
+bool TableStream::Allocated(PageId id) const {
+  // PFS pages describe 8088 pages each (the first is page 1); one byte per
+  // page after the page header and a 4-byte record header, bit 0x40 set
+  // when the page is allocated.
+  constexpr int32_t kPagesPerPfs = 8088;
+  if (id.page < 0) return true;
+  const int32_t pfs = id.page < kPagesPerPfs ? 1 : id.page / kPagesPerPfs * kPagesPerPfs;
+  auto bytes = reader_.ReadRawPage(PageId{id.fileId, pfs});
+  if (!bytes || bytes->size() < 100 + kPagesPerPfs || (*bytes)[1] != 11) return true;  // no PFS page to ask
+  return ((*bytes)[100 + static_cast<size_t>(id.page % kPagesPerPfs)] & 0x40) != 0;
+}
+
 void TableStream::Read(const PageSink& sink, unsigned threads) {
+  Read([&](std::vector<TypedRow>& rows, std::string&) { return sink(rows); }, {}, threads);
+}
+
+void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigned threads) {
   AppState& state = reader_.state();
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max<size_t>(pages_.size(), 1)));
@@ -148,7 +164,9 @@ void TableStream::Read(const PageSink& sink, unsigned threads) {
 
   const size_t window = 2 * static_cast<size_t>(threads) + 2;  // pages decoded ahead at most
   struct Slot {
-    std::vector<TypedRow> rows;
+    std::vector<TypedRow> rows;  // empty when prepared: the text stands for them
+    std::string prepared;
+    size_t rowCount = 0, deletedRows = 0;
     bool ready = false;
     bool unreadable = false;
     int64_t unreadableValues = 0;
@@ -162,6 +180,7 @@ void TableStream::Read(const PageSink& sink, unsigned threads) {
 
   auto decoder = [&] {
     RowDecodeContext context{columns_};
+    std::vector<TypedRow> reused;  // rows formatted here are decoded into the same room again
     for (;;) {
       size_t index;
       {
@@ -175,13 +194,28 @@ void TableStream::Read(const PageSink& sink, unsigned threads) {
       if (!page || page->header.pageType != kDataPage) {
         // Index and text pages may share a table's allocation pages; a page
         // of any other kind (a zeroed or overwritten page) is damage.
+        // A page formatted but never given records (type 0 under its own
+        // page id) holds nothing. Neither do the pages of the table's
+        // extents that its free-space (PFS) page marks unallocated: they
+        // hold whatever the disk held before. Any other page of another
+        // kind (zeroed or overwritten) is damage.
         const int type = page ? page->header.pageType : -1;
-        done.unreadable = type != kIndexPage && type != kTextMixPage && type != kTextTreePage;
+        const bool empty = page && type == 0 && page->header.thisPage.page == pages_[index].page;
+        done.unreadable = type != kIndexPage && type != kTextMixPage && type != kTextTreePage && !empty &&
+                          Allocated(pages_[index]);
       } else {
+        if (prepare) done.rows = std::move(reused);
         DecodePageCells(*page, context, reader_, mode_, done.rows);
         for (const TypedRow& row : done.rows)
           for (size_t k : stored_)
             if (row.cells[k].kind == CellKind::kMissing) ++done.unreadableValues;
+        if (prepare) {
+          prepare(done.rows, done.prepared);
+          done.rowCount = done.rows.size();
+          for (const TypedRow& row : done.rows) done.deletedRows += row.deleted ? 1 : 0;
+          reused = std::move(done.rows);
+          done.rows.clear();
+        }
       }
       done.ready = true;
       std::lock_guard lock(mutex);
@@ -203,7 +237,11 @@ void TableStream::Read(const PageSink& sink, unsigned threads) {
     }
     if (slot.unreadable) ++counts_.unreadablePages;
     counts_.unreadableValues += slot.unreadableValues;
-    if (state.StopRequested() || !sink(slot.rows)) break;
+    if (prepare) {
+      counts_.preparedRows += static_cast<int64_t>(slot.rowCount);
+      counts_.preparedDeletedRows += static_cast<int64_t>(slot.deletedRows);
+    }
+    if (state.StopRequested() || !sink(slot.rows, slot.prepared)) break;
   }
   {
     std::lock_guard lock(mutex);

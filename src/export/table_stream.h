@@ -40,6 +40,7 @@ struct TableReadCounts {
   int64_t pages = 0;             // data pages of the table's page list
   int64_t unreadablePages = 0;   // pages that could not be read as data pages
   int64_t unreadableValues = 0;  // values whose bytes could not be decoded
+  int64_t preparedRows = 0, preparedDeletedRows = 0;  // rows handed over as prepared text
   int64_t Damage() const { return unreadablePages + unreadableValues; }
 };
 
@@ -61,10 +62,21 @@ class TableStream {
   // decoders run at once (0: one per processor).
   using PageSink = std::function<bool(std::vector<TypedRow>& rows)>;
   void Read(const PageSink& sink, unsigned threads = 0);
+  // As Read, and `prepare` (safe to call from several threads at once)
+  // runs in the decoding threads on each page's rows, giving the text the
+  // sink is handed with them (instead of the rows, which the decoder
+  // keeps for its next page): a writer formats pages in parallel and
+  // writes them in order. counts() tells how many rows the texts hold.
+  using PreparedSink = std::function<bool(std::vector<TypedRow>& rows, std::string& prepared)>;
+  using Prepare = std::function<void(const std::vector<TypedRow>& rows, std::string& prepared)>;
+  void Read(const PreparedSink& sink, const Prepare& prepare, unsigned threads = 0);
 
   const TableReadCounts& counts() const { return counts_; }
 
  private:
+  // Whether the page's PFS byte marks it allocated (true when unknown).
+  bool Allocated(PageId id) const;
+
   DatabaseReader& reader_;
   std::vector<ColumnDescriptor> columns_;
   std::vector<size_t> stored_;

@@ -257,8 +257,7 @@ bool RecordDecoder::Decode(CellRow& row) {
   // A column no value is decoded for shows NULL, never an earlier record's
   // (module text rows: empty).
   const CellValue unassigned = mode_.moduleForm ? CellValue::Missing() : CellValue::Null();
-  row.clear();
-  row.resize(columns.size());
+  row.resize(columns.size());  // cells are assigned below, each once
   for (size_t i = 0; i < columns.size(); ++i) {
     ColumnDescriptor& c = columns[i];
     declared_ = declaredLengths_[i];
@@ -402,22 +401,25 @@ PageDecodePlan PlanFor(const RowDecodeContext& context) {
 
 void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const DecodeMode& mode,
                      std::vector<TypedRow>& rows) {
-  rows.clear();
+  // The rows already in `rows` are reused (their cell lists keep their
+  // room), so that decoding page after page into one list allocates little.
+  size_t used = 0;
   const AppState& state = reader.state();
   const PageDecodePlan plan = PlanFor(context);
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
-  rows.reserve(n);
   for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
     if (r == nullptr || r->status.kind == kIndexRecord || r->invalid) continue;
     if (!state.showDeleted && r->ghost) continue;
     RecordDecoder decoder(*r, context, reader, mode, plan.rank, plan.declared);
-    TypedRow row;
+    if (used == rows.size()) rows.emplace_back();
+    TypedRow& row = rows[used];
     // The record's own kind: with deleted records shown the ghost flag is
     // left clear, but a ghost record stays a deleted row.
     row.deleted = r->ghost || r->status.kind == kGhostDataRecord || r->status.kind == kGhostVersionRecord;
-    if (decoder.Decode(row.cells)) rows.push_back(std::move(row));
+    if (decoder.Decode(row.cells)) ++used;
   }
+  rows.resize(used);
 }
 
 std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,

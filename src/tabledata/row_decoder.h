@@ -45,7 +45,7 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
                                    const DecodeMode& mode);
 
 // The columns' typed values for every accepted record of the page, in slot
-// order, into `rows` (emptied first). The display texts of DecodePage are
+// order, into `rows` (earlier rows replaced, their room reused). The display texts of DecodePage are
 // made from these.
 void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const DecodeMode& mode,
                      std::vector<TypedRow>& rows);
