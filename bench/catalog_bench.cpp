@@ -19,6 +19,7 @@
 #include "catalog/object_details.h"
 #include "pagestore/collation_table.h"
 #include "support/builder/catalog_builder.h"
+#include "support/read_fixture.h"
 
 using namespace pagewright;
 using namespace pagewright::build;
@@ -72,16 +73,16 @@ int main(int argc, char** argv) {
   std::vector<double> builds, details, totals;
   for (int run = 1; run <= 3; ++run) {
     AppState state;
-    LoadCollationTable(state, exeFolder);
+    state.collations = LoadCollationTable(exeFolder);
     auto t0 = Clock::now();
-    auto reader = DatabaseReader::OpenDatabase(state, path.string(), path.string(), nullptr);
+    auto reader = OpenForTest(state, path.string(), path.string(), nullptr);
     const double open = SecondsSince(t0);
     if (!reader->openSucceeded()) {
       std::fprintf(stderr, "cannot open %s\n", path.string().c_str());
       return 1;
     }
     auto t1 = Clock::now();
-    auto catalog = DatabaseCatalog::Build(*reader);
+    auto catalog = BuildCatalog(state, *reader);
     const double build = SecondsSince(t1);
     auto t2 = Clock::now();
     int prepared = 0;
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
     const std::vector<CatalogObject> objects = catalog->objects;  // the tree build works on a copy
     for (const CatalogObject& o : objects) {
       if (o.typeCode != "U ") continue;
-      described += LoadObjectDetails(*catalog, o.name, o.typeCode, {}).size();
+      described += SelectDetails(*catalog, o.name, o.typeCode, {}).size();
       ++prepared;
     }
     const double detail = SecondsSince(t2);

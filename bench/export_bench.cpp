@@ -35,9 +35,8 @@ RunResult ExportOnce(const std::filesystem::path& mdf, const std::filesystem::pa
   RunResult r;
   std::error_code ec;
   std::filesystem::remove_all(output, ec);
-  AppState state;
-  LoadCollationTable(state, exeFolder);
-  OpenedDatabase db = OpenForExport(state, mdf.string(), mdf.string(), nullptr);
+  OpenedDatabase db =
+      OpenForExport(ReadContext(), LoadCollationTable(exeFolder), true, 0, mdf.string(), mdf.string(), nullptr);
   if (!db.reader || !db.catalog) {
     std::fprintf(stderr, "cannot open %s\n", mdf.string().c_str());
     std::exit(1);

@@ -17,6 +17,7 @@
 
 #include "pagestore/database_reader.h"
 #include "support/builder/database_builder.h"
+#include "support/read_fixture.h"
 
 using namespace pagewright;
 using Clock = std::chrono::steady_clock;
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
     AppState state;
     TimingSink sink;
     auto t0 = Clock::now();
-    auto reader = DatabaseReader::OpenDatabase(state, path.string(), path.string(), &sink);
+    auto reader = OpenForTest(state, path.string(), path.string(), &sink);
     double open = std::chrono::duration<double>(Clock::now() - t0).count();
     double mapping = std::chrono::duration<double>(sink.end - sink.start).count();
     std::printf("round %d: plain read %.0f MB/s | mapping scan %.0f MB/s (%.0f%% of plain) | whole open "

@@ -131,7 +131,7 @@ struct ParseResult {
 };
 
 // Builds every page's records, over and over for at least a second.
-ParseResult Parse(const std::vector<std::vector<uint8_t>>& pages, const AppState& state) {
+ParseResult Parse(const std::vector<std::vector<uint8_t>>& pages, const ReadContext& state) {
   ParseResult r;
   auto t0 = Clock::now();
   double elapsed = 0;
@@ -149,7 +149,7 @@ ParseResult Parse(const std::vector<std::vector<uint8_t>>& pages, const AppState
 
 // Formats every non-NULL column of the parsed classic records.
 double Format(const std::vector<std::unique_ptr<CDataPage>>& pages, const std::vector<ColumnDescriptor>& columns,
-              const AppState& state, int64_t& values, size_t& checksum) {
+              const ReadContext& state, int64_t& values, size_t& checksum) {
   values = 0;
   auto t0 = Clock::now();
   double elapsed = 0;
@@ -205,10 +205,10 @@ int main(int argc, char** argv) {
   const auto page = CompressedPagesOf(count, compressedColumns, Compression::kPage);
   std::printf("generated %d pages of each kind in %.1f s\n", count, SecondsSince(t0));
 
-  AppState classicState;
+  ReadContext classicState;
   RowDecodeContext compressedContext{Descriptors(compressedColumns)};
-  AppState compressedState;
-  compressedState.currentDecodeContext = &compressedContext;
+  ReadContext compressedState;
+  compressedState.columns = &compressedContext;
 
   std::vector<double> classicRates, rowRates, pageRates, formatRates;
   int64_t classicRecords = 0, rowRecords = 0, pageRecords = 0, values = 0;

@@ -28,6 +28,7 @@
 #include "catalog/object_details.h"
 #include "pagestore/collation_table.h"
 #include "bench_table.h"
+#include "support/read_fixture.h"
 #include "tabledata/record_paging.h"
 
 using namespace pagewright;
@@ -48,16 +49,16 @@ struct RunResult {
 RunResult PageThrough(const std::filesystem::path& path, const std::filesystem::path& exeFolder) {
   RunResult r;
   AppState state;
-  LoadCollationTable(state, exeFolder);
-  auto reader = DatabaseReader::OpenDatabase(state, path.string(), path.string(), nullptr);
+  state.collations = LoadCollationTable(exeFolder);
+  auto reader = OpenForTest(state, path.string(), path.string(), nullptr);
   if (!reader->openSucceeded()) {
     std::fprintf(stderr, "cannot open %s\n", path.string().c_str());
     std::exit(1);
   }
-  auto catalog = DatabaseCatalog::Build(*reader);
-  auto columns = LoadObjectDetails(*catalog, "dbo.Rows", "U ", {});
+  auto catalog = BuildCatalog(state, *reader);
+  auto columns = SelectDetails(*catalog, "dbo.Rows", "U ", {});
   state.pageSource = 2;  // as after a completed scan
-  RecordPaging paging(*reader, *catalog);
+  RecordPaging paging = PagingFor(state, *reader, *catalog);
   r.peakReset = ResetPeakResident();
   r.peakBeforeKiB = StatusKiB("VmHWM");
   auto t0 = Clock::now();

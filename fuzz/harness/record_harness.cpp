@@ -32,14 +32,13 @@ struct CodePageCollations {
 
 const CodePageCollations& Collations() {
   static const CodePageCollations loaded = [] {
-    AppState s;
-    LoadCollationTable(s, ExecutableFolder());
+    const CollationTable all = LoadCollationTable(ExecutableFolder());
     std::map<int32_t, int64_t> firstOfCodePage;
-    for (const auto& [key, entry] : s.collations) firstOfCodePage.emplace(entry.codePage, key);
+    for (const auto& [key, entry] : all) firstOfCodePage.emplace(entry.codePage, key);
     CodePageCollations out;
     for (const auto& [codePage, key] : firstOfCodePage) {
       out.ids.push_back(static_cast<int32_t>(key));
-      out.table.emplace(key, s.collations.at(key));
+      out.table.emplace(key, all.at(key));
     }
     return out;
   }();
@@ -98,7 +97,7 @@ Choices ReadChoices(ByteSpan prefix) {
 
 class Formatter {
  public:
-  Formatter(const Choices& choices, const AppState& state, RecordHarnessReport& report)
+  Formatter(const Choices& choices, const ReadContext& state, RecordHarnessReport& report)
       : choices_(choices), state_(state), report_(report) {
     for (int32_t t = 0; t < kTypeIndexCount; ++t) declared_.push_back(Describe(t, choices.declaredLength, choices));
   }
@@ -143,7 +142,7 @@ class Formatter {
   }
 
   const Choices& choices_;
-  const AppState& state_;
+  const ReadContext& state_;
   RecordHarnessReport& report_;
   std::vector<ColumnDescriptor> declared_;
 };
@@ -174,15 +173,15 @@ RecordHarnessReport RunRecordHarness(std::span<const uint8_t> input) {
     std::copy_n(page.begin(), std::min(page.size(), pageBytes.size()), pageBytes.begin());
   }
 
-  AppState state;
-  state.collations = Collations().table;
+  ReadContext state;
+  state.collations = &Collations().table;
 
   // The deleted-record options off, "show deleted", and both.
   const bool options[3][2] = {{false, false}, {true, false}, {true, true}};
   for (int pass = 0; pass < 3; ++pass) {
     state.showDeleted = options[pass][0];
     state.showAdvancedDeleted = options[pass][1];
-    state.legacyCatalogMode = pass > 0 && (choices.flags & 0x02) != 0;
+    state.legacyCatalog = pass > 0 && (choices.flags & 0x02) != 0;
     CDataPage page(pageBytes, nullptr);
     BuildPrimaryRecordPage(page, state);
     Formatter formatter(choices, state, report);
@@ -198,9 +197,9 @@ RecordHarnessReport RunRecordHarness(std::span<const uint8_t> input) {
   // Compressed records rebuilt with a decode context.
   state.showDeleted = true;
   state.showAdvancedDeleted = false;
-  state.legacyCatalogMode = false;
+  state.legacyCatalog = false;
   RowDecodeContext context{choices.contextColumns};
-  state.currentDecodeContext = &context;
+  state.columns = &context;
   std::vector<uint8_t> compressedBytes = pageBytes;
   if (choices.flags & 0x01) compressedBytes[2] |= kTypeFlagCompressed;
   CDataPage page(std::move(compressedBytes), nullptr);
@@ -231,7 +230,7 @@ RecordHarnessReport RunRecordHarness(std::span<const uint8_t> input) {
                               ": text is not well-formed UTF-8");
     }
   }
-  state.currentDecodeContext = nullptr;
+  state.columns = nullptr;
   return report;
 }
 

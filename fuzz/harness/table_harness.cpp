@@ -15,6 +15,7 @@
 #include "scripts/module_text.h"
 #include "snapshot/snapshot_file.h"
 #include "tabledata/record_paging.h"
+#include "support/read_fixture.h"
 
 namespace pagewright::fuzz {
 
@@ -51,7 +52,7 @@ void WriteFile(const fs::path& path, std::span<const uint8_t> bytes) {
 const CollationTable& Collations() {
   static const CollationTable table = [] {
     AppState s;
-    LoadCollationTable(s, ExecutableFolder());
+    s.collations = LoadCollationTable(ExecutableFolder());
     return s.collations;
   }();
   return table;
@@ -98,9 +99,10 @@ void CheckRows(const std::vector<DecodedRow>& rows, size_t columns, const std::s
 
 // Every grid page of one table, then one page back; then its first pages
 // decoded without placeholders, so that large values are read.
-size_t WalkTable(DatabaseReader& reader, DatabaseCatalog& catalog, const std::vector<ColumnDescriptor>& columns,
-                 bool advanced, const std::string& table, TableWalk& walk, Violations& v) {
-  RecordPaging paging(reader, catalog);
+size_t WalkTable(AppState& state, DatabaseReader& reader, DatabaseCatalog& catalog,
+                 const std::vector<ColumnDescriptor>& columns, bool advanced, const std::string& table, TableWalk& walk,
+                 Violations& v) {
+  RecordPaging paging = PagingFor(state, reader, catalog);
   std::vector<DecodedRow> rows = paging.ShowTable(columns, advanced, {});
   CheckRows(rows, columns.size(), table, v);
   size_t total = rows.size();
@@ -121,15 +123,11 @@ size_t WalkTable(DatabaseReader& reader, DatabaseCatalog& catalog, const std::ve
   if (paging.HasPrevious()) CheckRows(paging.PreviousPage({}), columns.size(), table, v);
   if (!IsWellFormedUtf8(paging.PageLabel())) v.Add(table + ": page label is not well-formed UTF-8");
 
-  AppState& state = reader.state();
   RowDecodeContext context{columns};
-  const DecodeMode mode{!state.legacyCatalogMode && !catalog.tableRowsetColumns.empty(), false};
+  const DecodeMode mode{!state.legacyCatalogMode && !Selected(catalog).tableRowsetColumns.empty(), false};
   const auto& pages = paging.pageList();
   for (size_t i = 0; i < pages.size() && i < 2; ++i) {
-    state.currentDecodeContext = &context;
-    state.placeholderMode = false;
-    auto pageRows = ReadPageRows(reader, pages[i], context, mode);
-    state.currentDecodeContext = nullptr;
+    auto pageRows = ReadPageRows(reader, RowsCtx(state), pages[i], context, mode);
     CheckRows(pageRows, columns.size(), table, v);
     if (i == 0) walk.firstPageValues[table] = std::move(pageRows);
   }
@@ -137,13 +135,12 @@ size_t WalkTable(DatabaseReader& reader, DatabaseCatalog& catalog, const std::ve
 }
 
 // What the shell does after a scan and on tree clicks.
-void Walk(DatabaseReader& reader, const Options& options, TableWalk& walk, Violations& v) {
-  AppState& state = reader.state();
-  std::unique_ptr<DatabaseCatalog> catalog = DatabaseCatalog::Build(reader);
+void Walk(AppState& state, DatabaseReader& reader, const Options& options, TableWalk& walk, Violations& v) {
+  std::unique_ptr<DatabaseCatalog> catalog = BuildCatalog(state, reader);
   if (!catalog) return;
   walk.objects = catalog->objects.size();
   std::vector<ModuleValue> values;
-  RetrieveModuleValues(reader, *catalog, values, ModuleTableColumns(*catalog), nullptr);
+  RetrieveModulesFor(reader, state, *catalog, values, ModuleTableColumns(*catalog), nullptr);
   walk.moduleValues = values.size();
   state.pageSource = 2;
 
@@ -153,23 +150,23 @@ void Walk(DatabaseReader& reader, const Options& options, TableWalk& walk, Viola
     const CatalogObject& o = objects[i];
     if (!IsWellFormedUtf8(o.name)) v.Add("an object name is not well-formed UTF-8");
     if (o.name.empty()) continue;
-    std::vector<ColumnDescriptor> columns = LoadObjectDetails(*catalog, o.name, o.typeCode, values);
+    std::vector<ColumnDescriptor> columns = SelectDetails(*catalog, o.name, o.typeCode, values);
     for (const auto& c : columns) {
       if (!IsWellFormedUtf8(c.name) || !IsWellFormedUtf8(c.typeText) || !IsWellFormedUtf8(c.valueText))
         v.Add(o.name + ": a column description is not well-formed UTF-8");
     }
     const bool isTable =
-        catalog->currentObject.id != -1 && PathOfTypeCode(catalog->currentObject.typeCode) == DetailsPath::kTable;
+        Selected(*catalog).currentObject.id != -1 && PathOfTypeCode(Selected(*catalog).currentObject.typeCode) == DetailsPath::kTable;
     if (isTable) {
       if (!columns.empty() && tables++ < kMaxTablesWalked)
-        walk.rows[o.name] += WalkTable(reader, *catalog, columns, options.advanced, o.name, walk, v);
+        walk.rows[o.name] += WalkTable(state, reader, *catalog, columns, options.advanced, o.name, walk, v);
       continue;
     }
     const std::string text = ModuleTextFor(std::to_string(o.id), values);
     if (!IsWellFormedUtf8(text)) v.Add(o.name + ": module text is not well-formed UTF-8");
     if (!text.empty()) walk.moduleTexts[o.name] = text;
     if (o.typeCode == "PK" || o.typeCode == "UQ") {
-      std::vector<std::string> keyColumns = KeyColumnsOfConstraint(*catalog, o.parentObjectId, o.bareName);
+      std::vector<std::string> keyColumns = KeyColumnsOfConstraint(*catalog, Selected(*catalog), o.parentObjectId, o.bareName);
       const std::string script =
           o.typeCode == "PK" ? PrimaryKeyScript(o.name, keyColumns) : UniqueScript(o.name, o.bareName, keyColumns);
       if (!IsWellFormedUtf8(script)) v.Add(o.name + ": key script is not well-formed UTF-8");
@@ -234,9 +231,9 @@ TableHarnessReport RunTableHarness(std::span<const uint8_t> input) {
   {
     AppState state;
     Prepare(state, options);
-    auto reader = DatabaseReader::OpenDatabase(state, mdf, mdf, nullptr);
+    auto reader = OpenForTest(state, mdf, mdf, nullptr);
     report.damaged.opened = reader->openSucceeded();
-    if (report.damaged.opened) Walk(*reader, options, report.damaged, report.violations);
+    if (report.damaged.opened) Walk(state, *reader, options, report.damaged, report.violations);
   }
 
   const std::span<const uint8_t> snapshot = input.subspan(consumed);
@@ -251,10 +248,10 @@ TableHarnessReport RunTableHarness(std::span<const uint8_t> input) {
     state.snapshotMode = true;
     state.snapshotPath = path;
     state.snapshotSourcePath = mdf;
-    auto reader = DatabaseReader::OpenDatabase(
-        state, mdf, mdf, nullptr, [&path](DatabaseReader& r) { return ReadSnapshotMaps(path, r, nullptr); });
+    auto reader = OpenForTest(
+        state, mdf, mdf, nullptr, [&path](DatabaseReader& r) { return ReadSnapshotMapsFor(path, r, nullptr); });
     report.snapshot.opened = reader->openSucceeded();
-    if (report.snapshot.opened) Walk(*reader, options, report.snapshot, report.violations);
+    if (report.snapshot.opened) Walk(state, *reader, options, report.snapshot, report.violations);
   }
   return report;
 }

@@ -7,6 +7,7 @@
 #include "pagestore/database_reader.h"
 #include "snapshot/snapshot_file.h"
 #include "support/builder/database_builder.h"
+#include "support/read_fixture.h"
 
 namespace pagewright::fuzz {
 
@@ -24,10 +25,10 @@ std::string Hex2(unsigned v) {
 Bytes SnapshotOf(const FuzzDatabase& db) {
   build::TempFile mdf(db.bytes, "base.mdf");
   AppState state;
-  auto reader = DatabaseReader::OpenDatabase(state, mdf.str(), mdf.str(), nullptr);
+  auto reader = OpenForTest(state, mdf.str(), mdf.str(), nullptr);
   if (!reader->openSucceeded()) return {};
   const std::string path = (mdf.folder() / "base.KVSNAPDB").string();
-  if (!WriteSnapshot(path, mdf.str(), false, *reader, state)) return {};
+  if (!WriteSnapshotFor(path, mdf.str(), false, *reader, state)) return {};
   return build::ReadFileBytes(path);
 }
 

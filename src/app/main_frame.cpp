@@ -216,7 +216,15 @@ bool MainFrame::SaveSnapshot(const std::string& snapshotPath) {
   JoinWorker();
   state_.running = 1;
   PaneLine(snapshot_text::kSaving);
-  bool saved = reader_ && WriteSnapshot(snapshotPath, mdfCopy_, advancedMode_, *reader_, state_);
+  SnapshotHeader header;
+  header.databasePath = mdfCopy_;
+  header.advanced = advancedMode_;
+  header.collationAutoDetect = state_.collationAutoDetect;
+  header.manualCollationKey = state_.manualCollationKey;
+  header.legacyCatalogMode = state_.legacyCatalogMode;
+  header.showDeleted = state_.showDeleted;
+  header.showAdvancedDeleted = state_.showAdvancedDeleted;
+  bool saved = reader_ && WriteSnapshot(snapshotPath, header, *reader_);
   state_.running = 0;
   if (saved) {
     PaneLine(snapshot_text::kSaved + snapshotPath);
@@ -240,6 +248,8 @@ void MainFrame::ScanJob() {
   state_.collationKey = 0;
   state_.collationCodePage = 0;
   state_.versionText.clear();
+  scanDamage_.Clear();
+  tableDamage_.Clear();
 
   const std::string oldPath = state_.snapshotMode ? state_.snapshotSourcePath : backupCopy_;
   if (oldPath.empty()) {
@@ -268,18 +278,37 @@ void MainFrame::ScanJob() {
     LogLine(shell_text::kAborted);
     ui_.ShowMessage(shell_text::kAborted, MessageIcon::kInformation);
   };
-  std::string snapshotPath = state_.snapshotPath;
-  reader_ = DatabaseReader::OpenDatabase(state_, oldPath, mdfCopy_, this, [snapshotPath, this](DatabaseReader& r) {
-    return ReadSnapshotMaps(snapshotPath, r, this);
-  });
+  const ReadContext scan = state_.MakeReadContext(&scanDamage_);
+  DatabaseReader::SnapshotMapLoader fromSnapshot;
+  if (state_.snapshotMode) {
+    fromSnapshot = [snapshotPath = state_.snapshotPath, scan, this](DatabaseReader& r) {
+      return ReadSnapshotMaps(snapshotPath, r, scan, &events_);
+    };
+  }
+  reader_ = DatabaseReader::OpenDatabase(scan, oldPath, mdfCopy_, &events_, fromSnapshot);
+  // A stop during the open sequence ends only that sequence.
+  if (state_.StopRequested()) state_.stopRequested = false;
   if (!reader_->openSucceeded()) {
     aborted();
     return;
   }
-  catalog_ = DatabaseCatalog::Build(*reader_);
+  catalog_ = DatabaseCatalog::Build(*reader_, scan,
+                                    CollationChoice{&state_.collations, state_.collationAutoDetect,
+                                                    state_.manualCollationKey});
   if (!catalog_) {
     aborted();
     return;
+  }
+  state_.legacyCatalogMode = catalog_->legacyCatalog;
+  if (catalog_->identity) {
+    const BootIdentity& id = *catalog_->identity;
+    state_.versionText = id.versionText;
+    if (id.collation.found) {
+      state_.collationFound = true;
+      state_.collationKey = id.collation.key;
+      state_.collationCodePage = id.collation.codePage;
+      state_.collationName = id.collationName;
+    }
   }
   if (catalog_->objects.empty()) {
     LogLine(shell_text::kNoObjects);
@@ -306,11 +335,13 @@ void MainFrame::ScanJob() {
   }
   ui_.SortTreeChildren(nodes_.userTables);
   ui_.RedrawTree();
-  RetrieveModuleValues(*reader_, *catalog_, scanModuleValues_, ModuleTableColumns(*catalog_), this);
+  RetrieveModuleValues(*reader_, state_.MakeReadContext(&scanDamage_), *catalog_, scanModuleValues_,
+                       ModuleTableColumns(*catalog_), &events_);
   state_.pageSource = 2;
   ui_.RedrawTree();
   EndWorker();
   ui_.SetCaption(shell_text::kCompletedCaption);
+  LogLine(DamageSummary(scanDamage_.Counts()));
   LogLine(shell_text::kCompletedLine);
   lastScanCompleted_ = true;
   ui_.ShowMessage(shell_text::kCompleted, MessageIcon::kInformation);

@@ -19,7 +19,9 @@
 #include "app/ui_port.h"
 #include "catalog/database_catalog.h"
 #include "catalog/object_details.h"
-#include "state/app_state.h"
+#include "app/app_state.h"
+#include "app/read_texts.h"
+#include "state/damage.h"
 #include "state/notifications.h"
 #include "tabledata/record_paging.h"
 
@@ -114,6 +116,14 @@ class MainFrame : public NotificationSink {
   TreeItem userTablesItem() const { return nodes_.userTables; }
   TreeItem systemTablesItem() const { return nodes_.systemTables; }
   const RecordPaging* paging() const { return paging_.get(); }
+  // What the last scan had to drop, skip or cut, and what the table shown
+  // last did (its counts also reach the scan's).
+  const DamageCounters& scanDamage() const { return scanDamage_; }
+  const DamageCounters& tableDamage() const { return tableDamage_; }
+  // The working set of the table or object shown last.
+  const ObjectDetails& selectedDetails() const { return selected_; }
+  // The read context of the current options: the shells read tables with it.
+  ReadContext MakeReadContext(DamageReporter* damage) const { return state_.MakeReadContext(damage); }
 
  private:
   struct FixedNodes {
@@ -139,6 +149,8 @@ class MainFrame : public NotificationSink {
 
   // Node display (worker).
   void NodeDisplay(TreeItem item);
+  // Loads the working set of the named object as the selected one.
+  std::vector<ColumnDescriptor> SelectDetails(const std::string& name, const std::string& kind);
   bool ExpandTable(TreeItem item, const std::string& name, const std::string& kind);
   void ShowTable(const std::vector<ColumnDescriptor>& columns);
   void ShowModuleText(TreeItem item, const std::vector<ColumnDescriptor>& identity, bool constraintNode);
@@ -163,6 +175,10 @@ class MainFrame : public NotificationSink {
   // Database slot.
   std::unique_ptr<DatabaseReader> reader_;
   std::unique_ptr<DatabaseCatalog> catalog_;
+  NotificationEvents events_{this};
+  DamageCounters scanDamage_;
+  DamageCounters tableDamage_{&scanDamage_};
+  ObjectDetails selected_;
   bool advancedMode_ = false;
   std::string mdfCopy_;
   std::string backupCopy_;

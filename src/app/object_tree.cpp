@@ -70,8 +70,8 @@ bool MainFrame::BuildTree() {
       ui_.SetTreeItemData(item, 1);
       if (code == "U " || code == "S ") {
         ui_.SetTreeItemData(ui_.InsertTreeItem(item, kColumns), 0);
-        auto columns = LoadObjectDetails(*catalog_, o.name, code, scanModuleValues_);
-        if (!columns.empty() && !catalog_->tablePages.empty()) ui_.SetTreeItemBold(item, true);
+        auto loaded = LoadObjectDetails(*catalog_, o.name, code, scanModuleValues_);
+        if (!loaded.descriptors.empty() && !loaded.details.tablePages.empty()) ui_.SetTreeItemBold(item, true);
       }
     }
     processed = true;
@@ -108,13 +108,19 @@ bool MainFrame::SelectNode(TreeItem item) {
   return true;
 }
 
+std::vector<ColumnDescriptor> MainFrame::SelectDetails(const std::string& name, const std::string& kind) {
+  LoadedDetails loaded = LoadObjectDetails(*catalog_, name, kind, scanModuleValues_);
+  selected_ = std::move(loaded.details);
+  return std::move(loaded.descriptors);
+}
+
 bool MainFrame::ExpandTable(TreeItem item, const std::string& name, const std::string& kind) {
   TreeItem first = ui_.TreeFirstChild(item);
   if (first == kNoTreeItem || ui_.TreeItemLabel(first) != kColumns) return false;
   ui_.ClearGrid();
   gridColumnCount_ = 0;
-  auto columns = LoadObjectDetails(*catalog_, name, kind, scanModuleValues_);
-  if (catalog_->currentObject.id == -1 || PathOfTypeCode(catalog_->currentObject.typeCode) != DetailsPath::kTable)
+  auto columns = SelectDetails(name, kind);
+  if (selected_.currentObject.id == -1 || PathOfTypeCode(selected_.currentObject.typeCode) != DetailsPath::kTable)
     return true;
   TreeItem primaryKey = ui_.InsertTreeItem(item, kPrimaryKey);
   TreeItem constraint = ui_.InsertTreeItem(item, kConstraint);
@@ -126,7 +132,7 @@ bool MainFrame::ExpandTable(TreeItem item, const std::string& name, const std::s
     ui_.InsertTreeItem(first, ColumnLabel(*it));
   }
   const bool legacy = state_.legacyCatalogMode;
-  for (const auto& con : catalog_->tableConstraints) {
+  for (const auto& con : selected_.tableConstraints) {
     TreeItem parent = kNoTreeItem;
     int32_t data = 0;
     if (con.typeCode == "PK") parent = primaryKey;
@@ -150,7 +156,7 @@ void MainFrame::NodeDisplay(TreeItem item) {
   }
   ui_.ClearGrid();
   gridColumnCount_ = 0;
-  catalog_->columnDescriptors.clear();
+  selected_.columnDescriptors.clear();
   paging_.reset();
   if (item == nodes_.root) {
     EndWorker();
@@ -168,16 +174,16 @@ void MainFrame::NodeDisplay(TreeItem item) {
   if (parent == nodes_.systemTables || parent == nodes_.userTables) {
     const std::string kind = parent == nodes_.systemTables ? "S " : "U ";
     bool expanded = ExpandTable(item, name, kind);
-    descriptors = expanded ? catalog_->columnDescriptors : LoadObjectDetails(*catalog_, name, kind, scanModuleValues_);
+    descriptors = expanded ? selected_.columnDescriptors : SelectDetails(name, kind);
   } else if (parentLabel == kPrimaryKey || parentLabel == kUnique) {
     ShowKeyScript(item, parentLabel == kPrimaryKey);
     scriptShown = true;
   } else {
-    descriptors = LoadObjectDetails(*catalog_, name, "P ", scanModuleValues_);
+    descriptors = SelectDetails(name, "P ");
   }
   if (!scriptShown) {
-    const bool isTable = catalog_->currentObject.id != -1 &&
-                         PathOfTypeCode(catalog_->currentObject.typeCode) == DetailsPath::kTable;
+    const bool isTable = selected_.currentObject.id != -1 &&
+                         PathOfTypeCode(selected_.currentObject.typeCode) == DetailsPath::kTable;
     if (isTable && !descriptors.empty()) {
       ShowTable(descriptors);
     } else if (descriptors.size() >= 3 && ShowsModuleText(descriptors[1].valueText)) {
@@ -199,10 +205,15 @@ void MainFrame::ShowTable(const std::vector<ColumnDescriptor>& columns) {
   ui_.SetGridColumns(headings);
   shownColumns_ = columns;
   gridRowCount_ = 0;
-  paging_ = std::make_unique<RecordPaging>(*reader_, *catalog_);
+  tableDamage_.Clear();
+  ReadContext read = state_.MakeReadContext(&tableDamage_);
+  read.objectId = selected_.currentObject.id;
+  paging_ = std::make_unique<RecordPaging>(*reader_, *catalog_, selected_, read);
   ui_.SetProgressPos(0);
-  ui_.SetProgressRange(0, static_cast<int64_t>(catalog_->tablePages.size()));
+  ui_.SetProgressRange(0, static_cast<int64_t>(selected_.tablePages.size()));
   auto rows = paging_->ShowTable(columns, advancedMode_, [this](int64_t p) { ui_.SetProgressPos(p); });
+  // A stop ends only the load it interrupted.
+  if (state_.StopRequested()) state_.stopRequested = false;
   InsertRows(rows, false);
   if (!rows.empty()) {
     char text[96];
@@ -241,11 +252,12 @@ void MainFrame::InsertRows(const std::vector<DecodedRow>& rows, bool logEachRow)
 std::string MainFrame::ModuleText(const std::string& objectIdText) {
   if (!moduleValuesLoaded_) {
     moduleValuesLoaded_ = true;
-    RetrieveModuleValues(*reader_, *catalog_, moduleValues_, ModuleTableColumns(*catalog_), this);
+    RetrieveModuleValues(*reader_, state_.MakeReadContext(&scanDamage_), *catalog_, moduleValues_,
+                         ModuleTableColumns(*catalog_), &events_);
     if (moduleValues_.empty()) moduleValuesLoaded_ = false;
   }
   std::string text = ModuleTextFor(objectIdText, moduleValues_, state_.collationCodePage);
-  catalog_->columnDescriptors.clear();
+  selected_.columnDescriptors.clear();
   return text;
 }
 
@@ -280,8 +292,9 @@ void MainFrame::ShowKeyScript(TreeItem item, bool primaryKey) {
   const std::string kind = ui_.TreeItemParent(ui_.TreeItemParent(ui_.TreeItemParent(item))) == nodes_.systemTables
                                ? "S "
                                : "U ";
-  LoadObjectDetails(*catalog_, table, kind, scanModuleValues_);
-  std::vector<std::string> columns = KeyColumnsOfConstraint(*catalog_, catalog_->currentObject.id, BareName(constraint));
+  SelectDetails(table, kind);
+  std::vector<std::string> columns =
+      KeyColumnsOfConstraint(*catalog_, selected_, selected_.currentObject.id, BareName(constraint));
   ui_.ShowTextView();
   ui_.SetRecordsText(primaryKey ? PrimaryKeyScript(table, columns) : UniqueScript(table, BareName(constraint), columns));
 }

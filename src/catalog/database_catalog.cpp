@@ -56,7 +56,7 @@ void NameForeignKeys(DatabaseCatalog& c, const ColumnRows& columns) {
   }
 }
 
-void AssembleForeignKeys(DatabaseCatalog& c, const AppState& state) {
+void AssembleForeignKeys(DatabaseCatalog& c, const ReadContext& state) {
   if (state.StopRequested()) return;
   for (const auto& o : c.objects) {
     if (o.schemaClass == 0 && o.parentClass == 1) {
@@ -119,18 +119,25 @@ void NameLegacyForeignKeys(DatabaseCatalog& c) { NameForeignKeys(c, c.legacyColu
 
 }  // namespace
 
-std::unique_ptr<DatabaseCatalog> DatabaseCatalog::Build(DatabaseReader& reader) {
+std::unique_ptr<DatabaseCatalog> DatabaseCatalog::Build(DatabaseReader& reader, const ReadContext& context,
+                                                        const CollationChoice& collation) {
   auto c = std::make_unique<DatabaseCatalog>();
   c->database = &reader;
-  AppState& state = reader.state();
-  WalkContext ctx{reader, c->repairCounter};
+  // The catalog is read from the old file; the layout decision below
+  // changes how the rest of its records are read.
+  ReadContext state = context;
+  state.source = PageSource::kOldFile;
+  state.legacyCatalog = context.legacyCatalog;
+  WalkContext ctx{reader, state, c->repairCounter};
 
-  ReadBootPage(reader);
+  c->identity = ReadBootPage(reader, state, collation);
+  reader.databaseName = c->identity ? c->identity->databaseName : std::string();
+  if (c->identity) state.collation = c->identity->collation;
 
   if (!state.StopRequested()) {
     SystemTableWalk(ctx, kSysfiles1, false, [&](const CDataPage& p) { ReadDatabaseFiles(p, state, c->databaseFiles); });
   }
-  reader.ResolveSecondaryFiles(c->databaseFiles);
+  reader.ResolveSecondaryFiles(state, c->databaseFiles);
   SystemTableWalk(ctx, kSysclsobjs, false, [&](const CDataPage& p) { ReadClassObjects(p, c->classObjects); });
 
   if (!reader.objectPageMap.empty()) {
@@ -138,15 +145,16 @@ std::unique_ptr<DatabaseCatalog> DatabaseCatalog::Build(DatabaseReader& reader) 
     SystemTableWalk(ctx, kSysschobjs, false,
                     [&](const CDataPage& p) { ReadObjects(p, ctx, c->classObjects, false, c->objects); });
     if (c->objects.empty()) {
-      state.legacyCatalogMode = true;
+      state.legacyCatalog = true;
       SystemTableWalk(ctx, kLegacySysobjects, false,
                       [&](const CDataPage& p) { ReadObjects(p, ctx, c->classObjects, true, c->objects); });
     } else {
-      state.legacyCatalogMode = false;
+      state.legacyCatalog = false;
     }
     c->repairCounter = 0;
   }
-  const bool legacy = state.legacyCatalogMode;
+  const bool legacy = state.legacyCatalog;
+  c->legacyCatalog = legacy;
 
   if (!state.StopRequested()) {
     SystemTableWalk(ctx, legacy ? kLegacySysallocations : kSysallocunits, false,

@@ -11,28 +11,35 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "catalog/catalog_rows.h"
+#include "pagestore/boot_page.h"
 #include "records/column_descriptor.h"
 
 namespace pagewright {
 
 class DatabaseCatalog {
  public:
-  // Builds the catalog from the open reader's page maps; never fails as a
-  // whole (missing tables leave their lists empty). Sets
-  // `legacyCatalogMode` in the reader's state.
-  static std::unique_ptr<DatabaseCatalog> Build(DatabaseReader& reader);
+  // Builds the catalog from the open reader's page maps (always the old
+  // file); never fails as a whole (missing tables leave their lists empty).
+  // The boot page identity and the layout decision (SQL Server 2000 tables
+  // when sysschobjs yields nothing) come back in `identity` and
+  // `legacyCatalog`; `context.legacyCatalog` is the user's first choice.
+  static std::unique_ptr<DatabaseCatalog> Build(DatabaseReader& reader, const ReadContext& context,
+                                                const CollationChoice& collation);
 
   // Empties every list and map.
   void Clear();
 
   DatabaseReader* database = nullptr;
   uint64_t repairCounter = 0;
+  std::optional<BootIdentity> identity;  // none when no boot page could be read
+  bool legacyCatalog = false;            // read from the SQL Server 2000 tables
 
   // Build-time lists, in file order.
   std::vector<DatabaseFileRow> databaseFiles;
@@ -56,30 +63,6 @@ class DatabaseCatalog {
   std::vector<ChildObject> referencingChildObjects;
   std::vector<ForeignKeyColumn> foreignKeyColumns;
 
-  // Working set of the selected object (see object_details.h).
-  CatalogObject currentObject;
-  AllocUnitRow currentAllocUnit;
-  RowsetRow currentRowset;
-  std::vector<ConstraintEntry> tableConstraints;
-  std::vector<RowsetRow> tableRowsets;
-  std::vector<AllocUnitRow> tableAllocationUnits;
-  // A partitioned table: the in-row data allocation unit of every partition
-  // of the base index, by partition number (the current one among them).
-  // Empty for a table stored in one partition.
-  std::vector<AllocUnitRow> partitionAllocUnits;
-  std::vector<PageId> tablePages;
-  std::vector<ColumnRow> tableColumns;
-  std::vector<LegacyColumnRow> tableLegacyColumns;
-  std::vector<RowsetColumnRow> tableRowsetColumns;
-  std::vector<OldRowsetColumnRow> tableOldRowsetColumns;
-  std::vector<OldRowsetColumnExtraRow> tableOldRowsetColumnExtras;
-  std::vector<IndexRow> tableIndexes;
-  std::vector<PrimaryKeyColumnEntry> primaryKeyColumns;
-  std::vector<ColumnDescriptor> columnDescriptors;
-  uint8_t detailsReady = 0;
-  int32_t firstStoredColumn = 0;
-  uint8_t foundByIndexStats = 0;
-  std::set<std::pair<int16_t, int32_t>> seenPages;
 
   // Indexes over the build-time lists (positions in the lists, in list
   // order), built once the lists are complete.

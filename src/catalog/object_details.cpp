@@ -34,20 +34,17 @@ bool ControlByte(uint8_t b) { return b < 0x20 && b != '\t' && b != '\r' && b != 
 // UTF-16 code units that read as text: no control characters, no unpaired
 // surrogates.
 bool PlausibleUtf16(const std::vector<uint8_t>& bytes) {
-  size_t units = bytes.size() / 2;
-  for (size_t i = 0; i < units; ++i) {
-    uint16_t u = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    if (u == 0 && i + 1 == units) break;
-    if (u < 0x20 ? ControlByte(static_cast<uint8_t>(u)) || u == 0 : u == 0xFFFF || u == 0xFFFE) return false;
-    if (u >= 0xD800 && u <= 0xDBFF) {
-      uint16_t v = i + 1 < units ? static_cast<uint16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8)) : 0;
-      if (v < 0xDC00 || v > 0xDFFF) return false;
-      ++i;
-    } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      return false;
-    }
-  }
-  return true;
+  const size_t units = bytes.size() / 2;
+  size_t seen = 0;  // code units walked so far
+  bool plausible = true;
+  ForEachUtf16CodePoint(bytes, [&](uint32_t cp) {
+    seen += cp >= 0x10000 ? 2 : 1;
+    if (cp == 0 && seen == units) return false;  // a closing zero unit
+    if (cp < 0x20 ? ControlByte(static_cast<uint8_t>(cp)) || cp == 0 : cp == 0xFFFF || cp == 0xFFFE) plausible = false;
+    if (cp >= 0xD800 && cp <= 0xDFFF) plausible = false;  // a surrogate without its partner
+    return plausible;
+  });
+  return plausible;
 }
 
 }  // namespace
@@ -102,12 +99,11 @@ const CatalogObject* FindObject(const DatabaseCatalog& c, const std::string& nam
   return nullptr;
 }
 
-void CollectConstraints(DatabaseCatalog& c, const AppState& state) {
-  c.tableConstraints.clear();
-  auto it = c.index().objectsByParent.find(c.currentObject.id);
+void CollectConstraints(const DatabaseCatalog& c, ObjectDetails& d) {
+  d.tableConstraints.clear();
+  auto it = c.index().objectsByParent.find(d.currentObject.id);
   if (it == c.index().objectsByParent.end()) return;
   for (size_t i : it->second) {
-    if (state.StopRequested()) return;
     const CatalogObject& o = c.objects[i];
     ConstraintEntry e;
     e.name = o.name;
@@ -115,8 +111,8 @@ void CollectConstraints(DatabaseCatalog& c, const AppState& state) {
     e.isPrimaryKey = o.typeCode == "PK";
     e.isUnique = o.typeCode == "UQ";
     e.isForeignKey = o.typeCode == "F ";
-    e.objectId = state.legacyCatalogMode ? o.parentObjectId : o.id;
-    c.tableConstraints.push_back(std::move(e));
+    e.objectId = c.legacyCatalog ? o.parentObjectId : o.id;
+    d.tableConstraints.push_back(std::move(e));
   }
 }
 
@@ -130,21 +126,21 @@ std::vector<ColumnDescriptor> IdentityDescriptors(const CatalogObject& o) {
 
 // Appends the data pages the data page map holds under `key`, once each
 // when `dedupe` is set.
-void AppendDataPages(DatabaseCatalog& c, int32_t key, bool dedupe) {
+void AppendDataPages(const DatabaseCatalog& c, ObjectDetails& d, int32_t key, bool dedupe) {
   auto& map = c.database->dataPageMap;
   auto it = map.find(key);
   if (it == map.end()) return;
   for (const auto& e : it->second) {
     if (e.pageType != kDataPage) continue;
     PageId id = e.id();
-    if (dedupe && !c.seenPages.insert({id.fileId, id.page}).second) continue;
-    c.tablePages.push_back(id);
+    if (dedupe && !d.seenPages.insert({id.fileId, id.page}).second) continue;
+    d.tablePages.push_back(id);
   }
 }
 
-void ModernStorage(DatabaseCatalog& c) {
+void ModernStorage(const DatabaseCatalog& c, ObjectDetails& d) {
   const auto& ix = c.index();
-  const int32_t tableId = c.currentObject.id;
+  const int32_t tableId = d.currentObject.id;
   auto& dataMap = c.database->dataPageMap;
   auto& iamMap = c.database->iamPageMap;
 
@@ -159,16 +155,16 @@ void ModernStorage(DatabaseCatalog& c) {
     if (base == nullptr) base = &c.rowsets[it->second.back()];
   }
   if (base != nullptr) {
-    c.currentRowset = *base;
+    d.currentRowset = *base;
   } else if (auto it = ix.indexesByObject.find(tableId); it != ix.indexesByObject.end()) {
     for (size_t i : it->second) {
       const IndexRow& x = c.indexes[i];
       if (x.rowsetId == 0) continue;
-      c.currentRowset = RowsetRow();
-      c.currentRowset.rowsetId = x.rowsetId;
-      c.currentRowset.objectId = x.objectId;
-      c.currentRowset.indexId = x.indexId;
-      c.foundByIndexStats = 1;
+      d.currentRowset = RowsetRow();
+      d.currentRowset.rowsetId = x.rowsetId;
+      d.currentRowset.objectId = x.objectId;
+      d.currentRowset.indexId = x.indexId;
+      d.foundByIndexStats = 1;
       break;
     }
   }
@@ -176,7 +172,7 @@ void ModernStorage(DatabaseCatalog& c) {
   // Current allocation unit: the in-row data unit of the base rowset. The
   // catalog's first page and first IAM page stand; the page maps fill in
   // what the row lacks.
-  const int64_t rowsetId = c.currentRowset.rowsetId;
+  const int64_t rowsetId = d.currentRowset.rowsetId;
   const AllocUnitRow* unit = nullptr;
   if (auto it = ix.allocationUnitsByOwner.find(rowsetId); it != ix.allocationUnitsByOwner.end()) {
     for (size_t i : it->second) {
@@ -204,15 +200,15 @@ void ModernStorage(DatabaseCatalog& c) {
         }
       }
     }
-    if (found && viaIndexStats) c.foundByIndexStats = 1;
+    if (found && viaIndexStats) d.foundByIndexStats = 1;
   };
   if (unit != nullptr) {
     // The catalog's allocation unit: an empty table has none of its pages
     // set and stays empty; one with pages keeps them and the maps only fill
     // in what the row lacks.
-    c.currentAllocUnit = *unit;
+    d.currentAllocUnit = *unit;
     if (unit->firstPage.page != 0 || unit->rootPage.page != 0 || unit->firstIamPage.page != 0)
-      fillFromMaps(c.currentAllocUnit, PageKeyOfAllocationUnit(unit->allocationUnitId, unit->ownerId), false);
+      fillFromMaps(d.currentAllocUnit, PageKeyOfAllocationUnit(unit->allocationUnitId, unit->ownerId), false);
   } else {
     // No allocation unit row: the rowset id stands in for its id.
     AllocUnitRow au;
@@ -227,7 +223,7 @@ void ModernStorage(DatabaseCatalog& c) {
       key = PageKeyOfAllocationUnit(shifted, shifted);
     }
     fillFromMaps(au, key, true);
-    c.currentAllocUnit = au;
+    d.currentAllocUnit = au;
   }
 
   // A partitioned table keeps each partition of its base index in a rowset
@@ -265,19 +261,19 @@ void ModernStorage(DatabaseCatalog& c) {
           AllocUnitRow au = u;
           if (au.firstPage.page != 0 || au.rootPage.page != 0 || au.firstIamPage.page != 0)
             fillFromMaps(au, PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId), false);
-          c.partitionAllocUnits.push_back(au);
+          d.partitionAllocUnits.push_back(au);
           break;
         }
       }
-      if (c.partitionAllocUnits.size() < 2) c.partitionAllocUnits.clear();
+      if (d.partitionAllocUnits.size() < 2) d.partitionAllocUnits.clear();
     }
   }
 
   // Table rowsets and their allocation units.
   if (auto it = ix.rowsetsByObject.find(tableId); it != ix.rowsetsByObject.end()) {
-    for (size_t i : it->second) c.tableRowsets.push_back(c.rowsets[i]);
+    for (size_t i : it->second) d.tableRowsets.push_back(c.rowsets[i]);
   }
-  if (c.tableRowsets.empty()) {
+  if (d.tableRowsets.empty()) {
     if (auto it = ix.indexesByObject.find(tableId); it != ix.indexesByObject.end()) {
       for (size_t i : it->second) {
         const IndexRow& x = c.indexes[i];
@@ -286,36 +282,36 @@ void ModernStorage(DatabaseCatalog& c) {
         r.rowsetId = x.rowsetId;
         r.objectId = x.objectId;
         r.indexId = x.indexId;
-        c.tableRowsets.push_back(r);
+        d.tableRowsets.push_back(r);
       }
     }
   }
-  for (const auto& r : c.tableRowsets) {
+  for (const auto& r : d.tableRowsets) {
     if (auto it = ix.allocationUnitsByOwner.find(r.rowsetId); it != ix.allocationUnitsByOwner.end())
-      for (size_t i : it->second) c.tableAllocationUnits.push_back(c.allocationUnits[i]);
+      for (size_t i : it->second) d.tableAllocationUnits.push_back(c.allocationUnits[i]);
   }
-  if (c.foundByIndexStats && c.tableAllocationUnits.empty()) {
-    for (const auto& r : c.tableRowsets) {
+  if (d.foundByIndexStats && d.tableAllocationUnits.empty()) {
+    for (const auto& r : d.tableRowsets) {
       if (auto it = ix.allocationUnitsById.find(r.rowsetId); it != ix.allocationUnitsById.end())
-        for (size_t i : it->second) c.tableAllocationUnits.push_back(c.allocationUnits[i]);
+        for (size_t i : it->second) d.tableAllocationUnits.push_back(c.allocationUnits[i]);
     }
-    if (c.tableAllocationUnits.empty()) {
-      for (const auto& r : c.tableRowsets) {
+    if (d.tableAllocationUnits.empty()) {
+      for (const auto& r : d.tableRowsets) {
         AllocUnitRow au;
         au.allocationUnitId = r.rowsetId;
         au.ownerId = r.rowsetId;
-        c.tableAllocationUnits.push_back(au);
+        d.tableAllocationUnits.push_back(au);
       }
     }
   }
-  for (const auto& au : c.tableAllocationUnits)
-    AppendDataPages(c, PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId), c.foundByIndexStats != 0);
-  if (c.tablePages.empty()) AppendDataPages(c, tableId, c.foundByIndexStats != 0);
+  for (const auto& au : d.tableAllocationUnits)
+    AppendDataPages(c, d, PageKeyOfAllocationUnit(au.allocationUnitId, au.ownerId), d.foundByIndexStats != 0);
+  if (d.tablePages.empty()) AppendDataPages(c, d, tableId, d.foundByIndexStats != 0);
 }
 
 }  // namespace
 
-std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& c, int32_t tableId,
+std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& c, const ObjectDetails& d, int32_t tableId,
                                                 const std::string& constraintName) {
   std::vector<std::string> out;
   auto columnName = [&](int32_t columnId) -> std::string {
@@ -341,48 +337,48 @@ std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& c, int32_
     for (int16_t id : x.keyColumnIds) out.push_back(columnName(id));
     return out;
   }
-  for (const auto& pk : c.primaryKeyColumns) out.push_back(pk.columnName);
+  for (const auto& pk : d.primaryKeyColumns) out.push_back(pk.columnName);
   return out;
 }
 
-std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::string& name,
-                                                const std::string& typeCode,
-                                                const std::vector<ModuleValue>& moduleValues) {
-  const AppState& state = c.database->state();
-  const bool legacy = state.legacyCatalogMode;
-  c.currentObject = CatalogObject();
-  c.currentAllocUnit = AllocUnitRow();
-  c.currentRowset = RowsetRow();
-  c.tableConstraints.clear();
-  c.tableRowsets.clear();
-  c.tableAllocationUnits.clear();
-  c.partitionAllocUnits.clear();
-  c.tablePages.clear();
-  c.tableColumns.clear();
-  c.tableLegacyColumns.clear();
-  c.tableRowsetColumns.clear();
-  c.tableOldRowsetColumns.clear();
-  c.tableOldRowsetColumnExtras.clear();
-  c.tableIndexes.clear();
-  c.primaryKeyColumns.clear();
-  c.columnDescriptors.clear();
-  c.seenPages.clear();
-  c.foundByIndexStats = 0;
-  c.firstStoredColumn = 0;
-  c.detailsReady = 0;
+namespace {
+std::vector<ColumnDescriptor> LoadDetailsInto(const DatabaseCatalog& c, ObjectDetails& ws, const std::string& name,
+                                              const std::string& typeCode,
+                                              const std::vector<ModuleValue>& moduleValues) {
+  const bool legacy = c.legacyCatalog;
+  ws.currentObject = CatalogObject();
+  ws.currentAllocUnit = AllocUnitRow();
+  ws.currentRowset = RowsetRow();
+  ws.tableConstraints.clear();
+  ws.tableRowsets.clear();
+  ws.tableAllocationUnits.clear();
+  ws.partitionAllocUnits.clear();
+  ws.tablePages.clear();
+  ws.tableColumns.clear();
+  ws.tableLegacyColumns.clear();
+  ws.tableRowsetColumns.clear();
+  ws.tableOldRowsetColumns.clear();
+  ws.tableOldRowsetColumnExtras.clear();
+  ws.tableIndexes.clear();
+  ws.primaryKeyColumns.clear();
+  ws.columnDescriptors.clear();
+  ws.seenPages.clear();
+  ws.foundByIndexStats = 0;
+  ws.firstStoredColumn = 0;
+  ws.detailsReady = 0;
 
   const CatalogObject* found = FindObject(c, name, typeCode);
   if (found == nullptr) return {};
-  c.currentObject = *found;
-  CollectConstraints(c, state);
+  ws.currentObject = *found;
+  CollectConstraints(c, ws);
   if (PathOfTypeCode(found->typeCode) == DetailsPath::kIdentity) return IdentityDescriptors(*found);
 
   const auto& ix = c.index();
   const int32_t tableId = found->id;
   if (!legacy) {
-    ModernStorage(c);
+    ModernStorage(c, ws);
   } else {
-    AppendDataPages(c, tableId, false);
+    AppendDataPages(c, ws, tableId, false);
   }
 
   // Columns: rows of this table (bits 24 and 25 of the id ignored), number
@@ -393,32 +389,32 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       for (size_t i : it->second) {
         const ColumnRow& col = c.columns[i];
         if (col.number != 0 || !taken.insert(col.columnId).second) continue;
-        c.tableColumns.push_back(col);
+        ws.tableColumns.push_back(col);
       }
     }
   } else if (auto it = ix.legacyColumnsByObject.find(tableId & kObjectIdMask); it != ix.legacyColumnsByObject.end()) {
     for (size_t i : it->second) {
       const LegacyColumnRow& col = c.legacyColumns[i];
       if (!taken.insert(col.columnId).second) continue;
-      c.tableLegacyColumns.push_back(col);
+      ws.tableLegacyColumns.push_back(col);
     }
   }
 
   // Where each column lies in the record.
-  const int64_t baseRowset = c.currentRowset.rowsetId;
+  const int64_t baseRowset = ws.currentRowset.rowsetId;
   if (!legacy) {
     if (auto it = ix.rowsetColumnsByRowset.find(baseRowset); it != ix.rowsetColumnsByRowset.end()) {
-      for (size_t i : it->second) c.tableRowsetColumns.push_back(c.rowsetColumns[i]);
+      for (size_t i : it->second) ws.tableRowsetColumns.push_back(c.rowsetColumns[i]);
     }
-    if (c.tableRowsetColumns.empty()) {
+    if (ws.tableRowsetColumns.empty()) {
       if (auto it = ix.oldRowsetColumnsByRowset.find(baseRowset); it != ix.oldRowsetColumnsByRowset.end())
-        for (size_t i : it->second) c.tableOldRowsetColumns.push_back(c.oldRowsetColumns[i]);
+        for (size_t i : it->second) ws.tableOldRowsetColumns.push_back(c.oldRowsetColumns[i]);
       if (auto it = ix.oldRowsetColumnExtrasByRowset.find(baseRowset); it != ix.oldRowsetColumnExtrasByRowset.end()) {
         for (size_t i : it->second) {
           const auto& extra = c.oldRowsetColumnExtras[i];
-          for (auto& old : c.tableOldRowsetColumns)
+          for (auto& old : ws.tableOldRowsetColumns)
             if (old.columnId == extra.columnId) old.extraValue = extra.value;
-          c.tableOldRowsetColumnExtras.push_back(extra);
+          ws.tableOldRowsetColumnExtras.push_back(extra);
         }
       }
     }
@@ -429,11 +425,11 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
   if (auto it = ix.indexesByObject.find(tableId); it != ix.indexesByObject.end()) {
     for (size_t i : it->second) {
       const IndexRow& x = c.indexes[i];
-      if ((x.status & 1) != 0 && x.indexId > 0) c.tableIndexes.push_back(x);
+      if ((x.status & 1) != 0 && x.indexId > 0) ws.tableIndexes.push_back(x);
     }
   }
   if (auto it = ix.indexColumnsByObject.find(tableId); it != ix.indexColumnsByObject.end()) {
-    for (const auto& x : c.tableIndexes) {
+    for (const auto& x : ws.tableIndexes) {
       for (size_t i : it->second) {
         IndexColumnRow col = c.indexColumns[i];
         if (col.indexId != x.indexId) continue;
@@ -464,7 +460,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
     return cd;
   };
   if (!legacy) {
-    for (const auto& col : c.tableColumns) {
+    for (const auto& col : ws.tableColumns) {
       if (col.systemTypeId == 0) continue;
       ColumnDescriptor cd = describe(col.systemTypeId, col.userTypeId, col.maxLength);
       cd.name = col.name;
@@ -480,7 +476,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       d.push_back(std::move(cd));
     }
   } else {
-    for (const auto& col : c.tableLegacyColumns) {
+    for (const auto& col : ws.tableLegacyColumns) {
       if (col.systemType == 0) continue;
       ColumnDescriptor cd = describe(col.systemType, col.userType, col.length);
       cd.name = col.name;
@@ -499,7 +495,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
     // Keys: the index behind each primary key or unique constraint of the
     // table carries the constraint's name.
     if (auto it = ix.legacyIndexKeysByObject.find(tableId); it != ix.legacyIndexKeysByObject.end()) {
-      for (const auto& con : c.tableConstraints) {
+      for (const auto& con : ws.tableConstraints) {
         if (!con.isPrimaryKey && !con.isUnique) continue;
         const CatalogObject* object = nullptr;
         for (const auto& o : c.objects)
@@ -513,7 +509,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
               if (cd.columnId != columnId) continue;
               if (con.isPrimaryKey) {
                 cd.primaryKeyColumn = 1;
-                c.primaryKeyColumns.push_back(PrimaryKeyColumnEntry{found->name, cd.name, 0});
+                ws.primaryKeyColumns.push_back(PrimaryKeyColumnEntry{found->name, cd.name, 0});
               } else {
                 cd.uniqueConstraintColumn = 1;
               }
@@ -527,7 +523,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
   std::stable_sort(d.begin(), d.end(),
                    [](const ColumnDescriptor& a, const ColumnDescriptor& b) { return a.columnId < b.columnId; });
 
-  for (const auto& rc : c.tableRowsetColumns) {
+  for (const auto& rc : ws.tableRowsetColumns) {
     for (auto& cd : d) {
       if (cd.columnId != rc.rowsetColumnId) continue;
       cd.leafOffset = static_cast<int16_t>(rc.offset & 0xFFFF);
@@ -538,10 +534,10 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       break;
     }
   }
-  if (!c.tableOldRowsetColumns.empty()) {
+  if (!ws.tableOldRowsetColumns.empty()) {
     const size_t described = d.size();
     std::vector<ColumnDescriptor> extra;
-    for (const auto& old : c.tableOldRowsetColumns) {
+    for (const auto& old : ws.tableOldRowsetColumns) {
       bool matched = false;
       for (size_t i = 0; i < described; ++i) {
         ColumnDescriptor& cd = d[i];
@@ -561,12 +557,12 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
         extra.push_back(std::move(cd));
       }
     }
-    if (d.size() != c.tableOldRowsetColumns.size()) d.insert(d.end(), extra.begin(), extra.end());
+    if (d.size() != ws.tableOldRowsetColumns.size()) d.insert(d.end(), extra.begin(), extra.end());
   }
-  if (c.tableRowsetColumns.empty() && c.tableOldRowsetColumns.empty()) {
+  if (ws.tableRowsetColumns.empty() && ws.tableOldRowsetColumns.empty()) {
     for (auto& cd : d) cd.hasLayout = 1;
   }
-  if (c.tableOldRowsetColumns.empty()) {
+  if (ws.tableOldRowsetColumns.empty()) {
     const std::string tableIdText = std::to_string(tableId);
     for (auto& cd : d) {
       if (cd.hasLayout) continue;
@@ -574,7 +570,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       cd.physicalColumnId = kNotStoredColumn;
       for (const auto& mv : moduleValues) {
         if (mv.objectId != tableIdText || mv.subObjectId != former || mv.value.empty()) continue;
-        if (auto text = DecodeModuleText(mv.value, TextKindOf(mv), state.collationCodePage)) cd.valueText += text->text;
+        if (auto text = DecodeModuleText(mv.value, TextKindOf(mv), c.identity ? c.identity->collation.codePage : 0)) cd.valueText += text->text;
       }
     }
   }
@@ -584,7 +580,7 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
       if (cd.columnId != kc.property) continue;
       if (kc.owningIndexStatus & 0x20) {
         cd.primaryKeyColumn = 1;
-        c.primaryKeyColumns.push_back(PrimaryKeyColumnEntry{found->name, cd.name, kc.firstTiny});
+        ws.primaryKeyColumns.push_back(PrimaryKeyColumnEntry{found->name, cd.name, kc.firstTiny});
       }
       if (kc.owningIndexStatus & 0x8) cd.uniqueIndexColumn = 1;
       if (kc.owningIndexStatus & 0x40) {
@@ -608,16 +604,26 @@ std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& c, const std::s
     }
   }
 
-  c.firstStoredColumn = 0;
+  ws.firstStoredColumn = 0;
   for (size_t i = 0; i < d.size(); ++i) {
     if (d[i].physicalColumnId != kNotStoredColumn) {
-      c.firstStoredColumn = static_cast<int32_t>(i);
+      ws.firstStoredColumn = static_cast<int32_t>(i);
       break;
     }
   }
-  c.columnDescriptors = d;
-  c.detailsReady = 1;
+  ws.columnDescriptors = d;
+  ws.detailsReady = 1;
   return d;
+}
+
+}  // namespace
+
+LoadedDetails LoadObjectDetails(const DatabaseCatalog& c, const std::string& name, const std::string& typeCode,
+                                const std::vector<ModuleValue>& moduleValues) {
+  LoadedDetails loaded;
+  loaded.details.currentObject = CatalogObject();
+  loaded.descriptors = LoadDetailsInto(c, loaded.details, name, typeCode, moduleValues);
+  return loaded;
 }
 
 }  // namespace pagewright

@@ -34,26 +34,58 @@ struct ModuleValue {
 
 enum class DetailsPath { kTable, kIdentity };
 
+// The working set of one selected object: where its rows lie, its columns,
+// keys and constraints. A value: each reader of a table holds its own, so
+// tables can be read at once.
+struct ObjectDetails {
+  CatalogObject currentObject;
+  AllocUnitRow currentAllocUnit;
+  RowsetRow currentRowset;
+  std::vector<ConstraintEntry> tableConstraints;
+  std::vector<RowsetRow> tableRowsets;
+  std::vector<AllocUnitRow> tableAllocationUnits;
+  // A partitioned table: the in-row data allocation unit of every partition
+  // of the base index, by partition number (the current one among them).
+  // Empty for a table stored in one partition.
+  std::vector<AllocUnitRow> partitionAllocUnits;
+  std::vector<PageId> tablePages;
+  std::vector<ColumnRow> tableColumns;
+  std::vector<LegacyColumnRow> tableLegacyColumns;
+  std::vector<RowsetColumnRow> tableRowsetColumns;
+  std::vector<OldRowsetColumnRow> tableOldRowsetColumns;
+  std::vector<OldRowsetColumnExtraRow> tableOldRowsetColumnExtras;
+  std::vector<IndexRow> tableIndexes;
+  std::vector<PrimaryKeyColumnEntry> primaryKeyColumns;
+  std::vector<ColumnDescriptor> columnDescriptors;
+  uint8_t detailsReady = 0;
+  int32_t firstStoredColumn = 0;
+  uint8_t foundByIndexStats = 0;
+  std::set<std::pair<int16_t, int32_t>> seenPages;
+};
+
 // Which details an object of this type code gets.
 DetailsPath PathOfTypeCode(const std::string& typeCode);
 bool IsTableTypeCode(const std::string& typeCode);
 
-// Prepares the catalog's working set for the named object and returns its
-// column descriptors (tables), or three descriptors holding the object id,
-// type code and name (other objects). An object not found gives an empty
-// list. A table kind ("U ", "S ") is found by name and exact type code; any
+// The working set of the named object; `descriptors` holds its column
+// descriptors (tables), or three descriptors holding the object id, type
+// code and name (other objects). An object not found gives an empty list
+// and a default object (id -1). A table kind ("U ", "S ") is found by name and exact type code; any
 // other kind by name among the objects that are not tables, preferring one
 // of exactly that kind.
-std::vector<ColumnDescriptor> LoadObjectDetails(DatabaseCatalog& catalog, const std::string& name,
-                                                const std::string& typeCode,
-                                                const std::vector<ModuleValue>& moduleValues);
+struct LoadedDetails {
+  ObjectDetails details;
+  std::vector<ColumnDescriptor> descriptors;
+};
+LoadedDetails LoadObjectDetails(const DatabaseCatalog& catalog, const std::string& name, const std::string& typeCode,
+                                const std::vector<ModuleValue>& moduleValues);
 
 // The key columns, in key order, of the index behind a primary key or
 // unique constraint of a table, found by the constraint's name as declared
 // (without schema); the table's primary key columns when no index has that
 // name.
-std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& catalog, int32_t tableId,
-                                                const std::string& constraintName);
+std::vector<std::string> KeyColumnsOfConstraint(const DatabaseCatalog& catalog, const ObjectDetails& details,
+                                                int32_t tableId, const std::string& constraintName);
 
 // The data-page-map key (page header object id) of an allocation unit.
 int32_t PageKeyOfAllocationUnit(int64_t allocationUnitId, int64_t ownerId);

@@ -25,17 +25,25 @@ constexpr int kIndexColumnsMinimum = 21;
 // Calls `row(record)` for every record of the page a reader looks at: slots
 // up to the header's slot count, skipping empty slots and large-value
 // fragments (and index records where `skipIndexRecords`). A reader given a
-// state stops when a stop is requested.
+// context stops when a stop is requested.
 template <typename Row>
-void ForEachRow(const CDataPage& page, const AppState* state, bool skipIndexRecords, Row row) {
+void ForEachRow(const CDataPage& page, const ReadContext* context, bool skipIndexRecords, Row row) {
   size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
   for (size_t i = 0; i < n; ++i) {
-    if (state != nullptr && state->StopRequested()) return;
+    if (context != nullptr && context->StopRequested()) return;
     const CPrimaryRecord* r = RecordAt(page, i);
     if (r == nullptr || r->status.kind == kBlobFragment) continue;
     if (skipIndexRecords && r->status.kind == kIndexRecord) continue;
     row(*r);
   }
+}
+
+// A catalog field of the record's fixed data: a field the fixed data is too
+// short to hold keeps the row's default (all ones for ids) instead of
+// reading as a real 0.
+template <typename T, typename Field>
+void ReadField(ByteSpan fixed, int64_t offset, Field& field) {
+  if (auto v = ReadLittleEndian<T>(fixed, offset)) field = static_cast<Field>(*v);
 }
 
 // Variable value k as UTF-16 text, or nullopt when the record has no bytes
@@ -91,7 +99,7 @@ void SystemTableWalk(WalkContext& ctx, int32_t key, bool dataPagesOnly,
   const std::vector<PageListEntry> entries = it->second;  // the walk may add secondary pages
   for (const auto& entry : entries) {
     if (dataPagesOnly && entry.pageType != kDataPage) continue;
-    auto page = LoadCatalogPage(ctx.reader, entry.id());
+    auto page = LoadCatalogPage(ctx.reader, ctx.read, entry.id());
     if (!page) continue;
     readPage(*page);
   }
@@ -99,13 +107,13 @@ void SystemTableWalk(WalkContext& ctx, int32_t key, bool dataPagesOnly,
 
 // sysfiles1: i32 status at 0, i16 file id at 4, 128 UTF-16 characters of
 // logical name at 6, 260 of physical name at 262.
-void ReadDatabaseFiles(const CDataPage& page, const AppState& state, std::vector<DatabaseFileRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadDatabaseFiles(const CDataPage& page, const ReadContext& context, std::vector<DatabaseFileRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     DatabaseFileRow row;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kFilesMinimum) {
-      row.status = I32At(f, 0);
-      row.fileId = I16At(f, 4);
+      ReadField<int32_t>(f, 0, row.status);
+      ReadField<int16_t>(f, 4, row.fileId);
       row.logicalName = TrimRight(Utf16LeToUtf8UntilNul(SubSpan(f, 6, 256)));
       row.physicalName = TrimRight(Utf16LeToUtf8UntilNul(SubSpan(f, 262, std::min<int64_t>(520, f.size() - 262))));
     }
@@ -120,8 +128,8 @@ void ReadClassObjects(const CDataPage& page, std::vector<ClassObjectRow>& out) {
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) < kClassObjectsMinimum) return;
     ClassObjectRow row;
-    row.id = I32At(f, 1);
-    row.scopeId = I32At(f, 5);
+    ReadField<int32_t>(f, 1, row.id);
+    ReadField<int32_t>(f, 5, row.scopeId);
     row.name = VariableText(r, 0).value_or("");
     out.push_back(std::move(row));
   });
@@ -136,16 +144,16 @@ void ReadObjects(const CDataPage& page, WalkContext& ctx, const std::vector<Clas
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) < kObjectsMinimum || I32At(f, 0) <= 0) return;
     CatalogObject o;
-    o.id = I32At(f, 0);
-    o.schemaId = I32At(f, 4);
-    o.schemaClass = U8At(f, 8);
-    o.status = I32At(f, 9);
+    ReadField<int32_t>(f, 0, o.id);
+    ReadField<int32_t>(f, 4, o.schemaId);
+    ReadField<uint8_t>(f, 8, o.schemaClass);
+    ReadField<int32_t>(f, 9, o.status);
     int typeOffset = legacy ? 4 : 13;
     o.typeCode = std::string{static_cast<char>(f[static_cast<size_t>(typeOffset)]),
                              static_cast<char>(f[static_cast<size_t>(typeOffset) + 1])};
     o.parentObjectId = legacy && f.size() >= 24 + 4 ? I32At(f, 24) : I32At(f, 15);
-    o.parentClass = U8At(f, 19);
-    o.objectProperty = I32At(f, 20);
+    ReadField<uint8_t>(f, 19, o.parentClass);
+    ReadField<int32_t>(f, 20, o.objectProperty);
     if (legacy && !IsLegacyTypeCode(o.typeCode)) return;
     o.name = NameOrPlaceholder(r, ctx.repairCounter, "Repairname");
     o.bareName = o.name;
@@ -169,16 +177,16 @@ void ReadObjects(const CDataPage& page, WalkContext& ctx, const std::vector<Clas
 // sysallocunits: i64 id 0, u8 type 8, i64 owner 9, i32 status 17, i16
 // filegroup 21, first page 23, root page 29, first IAM page 35 (6 bytes
 // each: page number, file id).
-void ReadAllocationUnits(const CDataPage& page, const AppState& state, std::vector<AllocUnitRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadAllocationUnits(const CDataPage& page, const ReadContext& context, std::vector<AllocUnitRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     AllocUnitRow row;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kAllocUnitsMinimum) {
-      row.allocationUnitId = I64At(f, 0);
-      row.type = U8At(f, 8);
-      row.ownerId = I64At(f, 9);
-      row.status = I32At(f, 17);
-      row.filegroupId = I16At(f, 21);
+      ReadField<int64_t>(f, 0, row.allocationUnitId);
+      ReadField<uint8_t>(f, 8, row.type);
+      ReadField<int64_t>(f, 9, row.ownerId);
+      ReadField<int32_t>(f, 17, row.status);
+      ReadField<int16_t>(f, 21, row.filegroupId);
       row.firstPage = StoredPageRef(f, 23);
       row.rootPage = StoredPageRef(f, 29);
       row.firstIamPage = StoredPageRef(f, 35);
@@ -189,18 +197,18 @@ void ReadAllocationUnits(const CDataPage& page, const AppState& state, std::vect
 
 // sysrowsets: i64 rowset id 0, u8 owner type 8, i32 object id 9, i32 index
 // id 13, i32 partition 17, i32 status 21, i16 filegroup 25, i64 rows 27.
-void ReadRowsets(const CDataPage& page, const AppState& state, std::vector<RowsetRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadRowsets(const CDataPage& page, const ReadContext& context, std::vector<RowsetRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     RowsetRow row;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kRowsetsMinimum) {
-      row.rowsetId = I64At(f, 0);
-      row.ownerType = U8At(f, 8);
-      row.objectId = I32At(f, 9);
-      row.indexId = I32At(f, 13);
-      row.partitionNumber = I32At(f, 17);
-      row.status = I32At(f, 21);
-      row.filegroupId = I16At(f, 25);
+      ReadField<int64_t>(f, 0, row.rowsetId);
+      ReadField<uint8_t>(f, 8, row.ownerType);
+      ReadField<int32_t>(f, 9, row.objectId);
+      ReadField<int32_t>(f, 13, row.indexId);
+      ReadField<int32_t>(f, 17, row.partitionNumber);
+      ReadField<int32_t>(f, 21, row.status);
+      ReadField<int16_t>(f, 25, row.filegroupId);
       row.rowCount = I64At(f, 27, -1);
     }
     out.push_back(row);
@@ -209,15 +217,15 @@ void ReadRowsets(const CDataPage& page, const AppState& state, std::vector<Rowse
 
 // sysindexes (2000): i32 object id 0, u32 first page 8, i16 index id 14, u32
 // first IAM page 64. Only clustered indexes (index id 1) are kept.
-void ReadLegacyIndexes(const CDataPage& page, const AppState& state, std::map<int32_t, LegacyIndexRow>& out) {
-  ForEachRow(page, &state, true, [&](const CPrimaryRecord& r) {
+void ReadLegacyIndexes(const CDataPage& page, const ReadContext& context, std::map<int32_t, LegacyIndexRow>& out) {
+  ForEachRow(page, &context, true, [&](const CPrimaryRecord& r) {
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) < kLegacyIndexesMinimum || I16At(f, 14) != 1) return;
     LegacyIndexRow row;
-    row.objectId = I32At(f, 0);
+    ReadField<int32_t>(f, 0, row.objectId);
     row.indexId = 1;
-    row.firstPage = U32At(f, 8);
-    row.firstIamPage = U32At(f, 64);
+    ReadField<uint32_t>(f, 8, row.firstPage);
+    ReadField<uint32_t>(f, 64, row.firstIamPage);
     row.fileId = static_cast<uint16_t>(page.header.thisPage.fileId);
     out[row.objectId] = row;
   });
@@ -226,15 +234,15 @@ void ReadLegacyIndexes(const CDataPage& page, const AppState& state, std::map<in
 // sysindexes (2000), every row: i32 object id 0, i16 index id 14, i16 key
 // count 24; var 0 the keys, 32 bytes per key column (16 bytes of type
 // information, then the i16 column id); var 1 the index name.
-void ReadLegacyIndexKeys(const CDataPage& page, const AppState& state, std::vector<LegacyIndexKeys>& out) {
+void ReadLegacyIndexKeys(const CDataPage& page, const ReadContext& context, std::vector<LegacyIndexKeys>& out) {
   constexpr int kKeyEntrySize = 32;
   constexpr int kKeyColumnIdOffset = 16;
-  ForEachRow(page, &state, true, [&](const CPrimaryRecord& r) {
+  ForEachRow(page, &context, true, [&](const CPrimaryRecord& r) {
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) < kLegacyIndexesMinimum) return;
     LegacyIndexKeys x;
-    x.objectId = I32At(f, 0);
-    x.indexId = I16At(f, 14);
+    ReadField<int32_t>(f, 0, x.objectId);
+    ReadField<int16_t>(f, 14, x.indexId);
     x.name = VariableText(r, 1).value_or("");
     int count = I16At(f, 24);
     ByteSpan keys = r.values.empty() ? ByteSpan() : r.Bytes(r.values[0]);
@@ -250,8 +258,8 @@ void ReadLegacyIndexKeys(const CDataPage& page, const AppState& state, std::vect
 // sysreferences (2000): i32 constraint id 0, i32 referencing table 4, i32
 // referenced table 8, i16 key count 14; var 0 the referencing column ids,
 // var 1 the referenced column ids (i16 each).
-void ReadLegacyReferences(const CDataPage& page, const AppState& state, std::vector<ForeignKeyColumn>& out) {
-  ForEachRow(page, &state, true, [&](const CPrimaryRecord& r) {
+void ReadLegacyReferences(const CDataPage& page, const ReadContext& context, std::vector<ForeignKeyColumn>& out) {
+  ForEachRow(page, &context, true, [&](const CPrimaryRecord& r) {
     ByteSpan f = r.FixedData();
     if (f.size() < 16 || r.values.size() < 2) return;
     ByteSpan from = r.Bytes(r.values[0]);
@@ -262,11 +270,11 @@ void ReadLegacyReferences(const CDataPage& page, const AppState& state, std::vec
       auto b = ReadLittleEndian<int16_t>(to, 2 * k);
       if (!a || !b) break;
       ForeignKeyColumn fk;
-      fk.constraintId = I32At(f, 0);
+      ReadField<int32_t>(f, 0, fk.constraintId);
       fk.keyOrdinal = k + 1;
-      fk.parentTableId = I32At(f, 4);
+      ReadField<int32_t>(f, 4, fk.parentTableId);
       fk.parentColumnId = *a;
-      fk.referencedTableId = I32At(f, 8);
+      ReadField<int32_t>(f, 8, fk.referencedTableId);
       fk.referencedColumnId = *b;
       out.push_back(fk);
     }
@@ -276,18 +284,18 @@ void ReadLegacyReferences(const CDataPage& page, const AppState& state, std::vec
 // systypes (2000): u8 system type 0, i16 user type 2, i16 length 4, u8
 // precision 6, u8 scale 7, i16 owner 16, i32 collation 20; name in var 0.
 // The user type is the row's id, as in sysscalartypes.
-void ReadLegacyScalarTypes(const CDataPage& page, const AppState& state, std::vector<ScalarTypeRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadLegacyScalarTypes(const CDataPage& page, const ReadContext& context, std::vector<ScalarTypeRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     ByteSpan f = r.FixedData();
     if (f.size() < 24) return;
     ScalarTypeRow t;
-    t.systemTypeId = U8At(f, 0);
-    t.id = I16At(f, 2);
-    t.length = I16At(f, 4);
-    t.precision = U8At(f, 6);
-    t.scale = U8At(f, 7);
-    t.schemaId = I16At(f, 16);
-    t.collationId = I32At(f, 20);
+    ReadField<uint8_t>(f, 0, t.systemTypeId);
+    ReadField<int16_t>(f, 2, t.id);
+    ReadField<int16_t>(f, 4, t.length);
+    ReadField<uint8_t>(f, 6, t.precision);
+    ReadField<uint8_t>(f, 7, t.scale);
+    ReadField<int16_t>(f, 16, t.schemaId);
+    ReadField<int32_t>(f, 20, t.collationId);
     t.name = VariableText(r, 0).value_or("");
     out.push_back(std::move(t));
   });
@@ -327,23 +335,23 @@ std::string IdentityText(ByteSpan v) {
 // collection 29, i32 default 33, i32 rule 37; name in var 0, identity
 // seed and increment in var 1.
 void ReadColumns(const CDataPage& page, WalkContext& ctx, std::vector<ColumnRow>& out) {
-  ForEachRow(page, &ctx.reader.state(), true, [&](const CPrimaryRecord& r) {
+  ForEachRow(page, &ctx.read, true, [&](const CPrimaryRecord& r) {
     ColumnRow c;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kColumnsMinimum) {
-      c.objectId = I32At(f, 0);
-      c.number = I16At(f, 4);
-      c.columnId = I32At(f, 6);
-      c.systemTypeId = U8At(f, 10);
-      c.userTypeId = I32At(f, 11);
-      c.maxLength = I16At(f, 15);
-      c.precision = U8At(f, 17);
-      c.scale = U8At(f, 18);
-      c.collationId = I32At(f, 19);
-      c.status = I32At(f, 23);
-      c.maxInRowLength = I16At(f, 27);
-      c.xmlCollectionId = I32At(f, 29);
-      c.defaultObjectId = I32At(f, 33);
+      ReadField<int32_t>(f, 0, c.objectId);
+      ReadField<int16_t>(f, 4, c.number);
+      ReadField<int32_t>(f, 6, c.columnId);
+      ReadField<uint8_t>(f, 10, c.systemTypeId);
+      ReadField<int32_t>(f, 11, c.userTypeId);
+      ReadField<int16_t>(f, 15, c.maxLength);
+      ReadField<uint8_t>(f, 17, c.precision);
+      ReadField<uint8_t>(f, 18, c.scale);
+      ReadField<int32_t>(f, 19, c.collationId);
+      ReadField<int32_t>(f, 23, c.status);
+      ReadField<int16_t>(f, 27, c.maxInRowLength);
+      ReadField<int32_t>(f, 29, c.xmlCollectionId);
+      ReadField<int32_t>(f, 33, c.defaultObjectId);
       c.ruleObjectId = I32At(f, 37, -1);
       c.name = NameOrPlaceholder(r, ctx.repairCounter, "RepairColumn");
       if (c.status == 5 && r.values.size() >= 2) c.identityText = IdentityText(r.Bytes(r.values[1]));
@@ -359,7 +367,7 @@ void ReadColumns(const CDataPage& page, WalkContext& ctx, std::vector<ColumnRow>
 // physical offset 32, i32 collation 34, u8 status 42; name in var 0, the
 // identity value (current value, seed, increment) in var 1.
 void ReadLegacyColumns(const CDataPage& page, WalkContext& ctx, std::vector<LegacyColumnRow>& out) {
-  ForEachRow(page, &ctx.reader.state(), true, [&](const CPrimaryRecord& r) {
+  ForEachRow(page, &ctx.read, true, [&](const CPrimaryRecord& r) {
     LegacyColumnRow c;
     ByteSpan f = r.FixedData();
     if (r.fixed.present) {
@@ -394,21 +402,21 @@ void ReadLegacyColumns(const CDataPage& page, WalkContext& ctx, std::vector<Lega
 // sysscalartypes: i32 id 0, i32 schema 4, u8 system type 8, i16 length 9,
 // u8 precision 11, u8 scale 12, i32 collation 13, i32 status 17, two i32 at
 // 30 and 34; name in var 0.
-void ReadScalarTypes(const CDataPage& page, const AppState& state, std::vector<ScalarTypeRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadScalarTypes(const CDataPage& page, const ReadContext& context, std::vector<ScalarTypeRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     if (!r.fixed.present) return;
     ScalarTypeRow t;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kScalarTypesMinimum) {
-      t.id = I32At(f, 0);
-      t.schemaId = I32At(f, 4);
-      t.systemTypeId = U8At(f, 8);
-      t.length = I16At(f, 9);
-      t.precision = U8At(f, 11);
-      t.scale = U8At(f, 12);
-      t.collationId = I32At(f, 13);
-      t.status = I32At(f, 17);
-      t.extra1 = I32At(f, 30);
+      ReadField<int32_t>(f, 0, t.id);
+      ReadField<int32_t>(f, 4, t.schemaId);
+      ReadField<uint8_t>(f, 8, t.systemTypeId);
+      ReadField<int16_t>(f, 9, t.length);
+      ReadField<uint8_t>(f, 11, t.precision);
+      ReadField<uint8_t>(f, 12, t.scale);
+      ReadField<int32_t>(f, 13, t.collationId);
+      ReadField<int32_t>(f, 17, t.status);
+      ReadField<int32_t>(f, 30, t.extra1);
       t.extra2 = I32At(f, 34, -1);
       t.name = VariableText(r, 0).value_or("");
     }
@@ -420,22 +428,22 @@ void ReadScalarTypes(const CDataPage& page, const AppState& state, std::vector<S
 // modification counter 16, i32 type information 24, i32 column id 28, i16
 // key ordinal 32, i16 max in-row length 34, i32 status 36, i32 offset 40,
 // i32 null bit 44, i16 bit position 48.
-void ReadRowsetColumns(const CDataPage& page, const AppState& state, std::vector<RowsetColumnRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadRowsetColumns(const CDataPage& page, const ReadContext& context, std::vector<RowsetColumnRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     RowsetColumnRow c;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kRowsetColumnsMinimum) {
-      c.rowsetId = I64At(f, 0);
-      c.rowsetColumnId = I32At(f, 8);
-      c.hobtColumnId = I32At(f, 12);
-      c.modificationCounter = I64At(f, 16);
-      c.typeInformation = I32At(f, 24);
-      c.columnId = I32At(f, 28);
-      c.keyOrdinal = I16At(f, 32);
-      c.maxInRowLength = I16At(f, 34);
-      c.status = I32At(f, 36);
-      c.offset = I32At(f, 40);
-      c.nullBit = I32At(f, 44);
+      ReadField<int64_t>(f, 0, c.rowsetId);
+      ReadField<int32_t>(f, 8, c.rowsetColumnId);
+      ReadField<int32_t>(f, 12, c.hobtColumnId);
+      ReadField<int64_t>(f, 16, c.modificationCounter);
+      ReadField<int32_t>(f, 24, c.typeInformation);
+      ReadField<int32_t>(f, 28, c.columnId);
+      ReadField<int16_t>(f, 32, c.keyOrdinal);
+      ReadField<int16_t>(f, 34, c.maxInRowLength);
+      ReadField<int32_t>(f, 36, c.status);
+      ReadField<int32_t>(f, 40, c.offset);
+      ReadField<int32_t>(f, 44, c.nullBit);
       c.bitPosition = I16At(f, 48, -1);
     }
     out.push_back(c);
@@ -444,8 +452,8 @@ void ReadRowsetColumns(const CDataPage& page, const AppState& state, std::vector
 
 // syssingleobjrefs: u8 class 0, i32 dependent 1, i32 dependent sub 5, i32
 // independent 9, i32 independent sub 13, i32 status 17.
-void ReadObjectReferences(const CDataPage& page, const AppState& state, std::vector<ObjectRefRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadObjectReferences(const CDataPage& page, const ReadContext& context, std::vector<ObjectRefRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     if (!r.fixed.present) return;
     ByteSpan f = r.FixedData();
     ObjectRefRow o;
@@ -462,21 +470,21 @@ void ReadObjectReferences(const CDataPage& page, const AppState& state, std::vec
 // sysidxstats: i32 object 0, i32 index 4, i32 status 8, i32 property 12, u8
 // fill factor 16, u8 type 17, u8 tiny property 18, i32 data space 19, i32
 // LOB data space 23, i64 rowset 27; name in var 0.
-void ReadIndexes(const CDataPage& page, const AppState& state, std::vector<IndexRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadIndexes(const CDataPage& page, const ReadContext& context, std::vector<IndexRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     if (!r.fixed.present) return;
     IndexRow x;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kIndexesMinimum) {
-      x.objectId = I32At(f, 0);
-      x.indexId = I32At(f, 4);
-      x.status = I32At(f, 8);
-      x.property = I32At(f, 12);
-      x.fillFactor = U8At(f, 16);
-      x.indexType = U8At(f, 17);
-      x.tinyProperty = U8At(f, 18);
-      x.dataSpaceId = I32At(f, 19);
-      x.lobDataSpaceId = I32At(f, 23);
+      ReadField<int32_t>(f, 0, x.objectId);
+      ReadField<int32_t>(f, 4, x.indexId);
+      ReadField<int32_t>(f, 8, x.status);
+      ReadField<int32_t>(f, 12, x.property);
+      ReadField<uint8_t>(f, 16, x.fillFactor);
+      ReadField<uint8_t>(f, 17, x.indexType);
+      ReadField<uint8_t>(f, 18, x.tinyProperty);
+      ReadField<int32_t>(f, 19, x.dataSpaceId);
+      ReadField<int32_t>(f, 23, x.lobDataSpaceId);
       x.rowsetId = I64At(f, 27, -1);
       x.name = VariableText(r, 0).value_or("");
     }
@@ -486,16 +494,16 @@ void ReadIndexes(const CDataPage& page, const AppState& state, std::vector<Index
 
 // sysiscols: i32 object 0, i32 index 4, i32 ordinal 8, i32 status 12, i32
 // column id 16, two u8 at 20 and 21.
-void ReadIndexColumns(const CDataPage& page, const AppState& state, std::vector<IndexColumnRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadIndexColumns(const CDataPage& page, const ReadContext& context, std::vector<IndexColumnRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     IndexColumnRow c;
     ByteSpan f = r.FixedData();
     if (static_cast<int>(f.size()) >= kIndexColumnsMinimum) {
-      c.objectId = I32At(f, 0);
-      c.indexId = I32At(f, 4);
-      c.columnOrdinal = I32At(f, 8);
-      c.status = I32At(f, 12);
-      c.property = I32At(f, 16);
+      ReadField<int32_t>(f, 0, c.objectId);
+      ReadField<int32_t>(f, 4, c.indexId);
+      ReadField<int32_t>(f, 8, c.columnOrdinal);
+      ReadField<int32_t>(f, 12, c.status);
+      ReadField<int32_t>(f, 16, c.property);
       c.firstTiny = U8At(f, 20, 255);
       c.secondTiny = U8At(f, 21, 255);
     }
@@ -505,15 +513,15 @@ void ReadIndexColumns(const CDataPage& page, const AppState& state, std::vector<
 
 // Rowset columns of 611/612 files: i64 rowset 0, i32 column 8, i16 at 27
 // (leaf offset), i16 at 33 (null bit).
-void ReadOldRowsetColumns(const CDataPage& page, const AppState& state, std::vector<OldRowsetColumnRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+void ReadOldRowsetColumns(const CDataPage& page, const ReadContext& context, std::vector<OldRowsetColumnRow>& out) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     OldRowsetColumnRow c;
     ByteSpan f = r.FixedData();
     if (r.fixed.present) {
-      c.rowsetId = I64At(f, 0);
-      c.columnId = I32At(f, 8);
-      c.firstValue = I16At(f, 27);
-      c.secondValue = I16At(f, 33);
+      ReadField<int64_t>(f, 0, c.rowsetId);
+      ReadField<int32_t>(f, 8, c.columnId);
+      ReadField<int16_t>(f, 27, c.firstValue);
+      ReadField<int16_t>(f, 33, c.secondValue);
     }
     out.push_back(c);
   });
@@ -521,15 +529,15 @@ void ReadOldRowsetColumns(const CDataPage& page, const AppState& state, std::vec
 
 // Extra rowset-column values of 611/612 files: i64 rowset 0, i32 column 8,
 // i32 value 12.
-void ReadOldRowsetColumnExtras(const CDataPage& page, const AppState& state,
+void ReadOldRowsetColumnExtras(const CDataPage& page, const ReadContext& context,
                                std::vector<OldRowsetColumnExtraRow>& out) {
-  ForEachRow(page, &state, false, [&](const CPrimaryRecord& r) {
+  ForEachRow(page, &context, false, [&](const CPrimaryRecord& r) {
     OldRowsetColumnExtraRow c;
     ByteSpan f = r.FixedData();
     if (r.fixed.present) {
-      c.rowsetId = I64At(f, 0);
-      c.columnId = I32At(f, 8);
-      c.value = I32At(f, 12);
+      ReadField<int64_t>(f, 0, c.rowsetId);
+      ReadField<int32_t>(f, 8, c.columnId);
+      ReadField<int32_t>(f, 12, c.value);
     }
     out.push_back(c);
   });

@@ -33,9 +33,11 @@
 
 namespace pagewright {
 
-// The reader and the placeholder-name counter of one catalog build.
+// The reader, the read context and the placeholder-name counter of one
+// catalog build.
 struct WalkContext {
   DatabaseReader& reader;
+  const ReadContext& read;
   uint64_t& repairCounter;
 };
 
@@ -45,28 +47,28 @@ void SystemTableWalk(WalkContext& ctx, int32_t key, bool dataPagesOnly,
                      const std::function<void(const CDataPage&)>& readPage);
 
 // The readers. Each appends the rows of one page to its list.
-void ReadDatabaseFiles(const CDataPage& page, const AppState& state, std::vector<DatabaseFileRow>& out);
+void ReadDatabaseFiles(const CDataPage& page, const ReadContext& context, std::vector<DatabaseFileRow>& out);
 void ReadClassObjects(const CDataPage& page, std::vector<ClassObjectRow>& out);
 void ReadObjects(const CDataPage& page, WalkContext& ctx, const std::vector<ClassObjectRow>& classObjects,
                  bool legacy, std::vector<CatalogObject>& out);
-void ReadAllocationUnits(const CDataPage& page, const AppState& state, std::vector<AllocUnitRow>& out);
-void ReadRowsets(const CDataPage& page, const AppState& state, std::vector<RowsetRow>& out);
-void ReadLegacyIndexes(const CDataPage& page, const AppState& state, std::map<int32_t, LegacyIndexRow>& out);
+void ReadAllocationUnits(const CDataPage& page, const ReadContext& context, std::vector<AllocUnitRow>& out);
+void ReadRowsets(const CDataPage& page, const ReadContext& context, std::vector<RowsetRow>& out);
+void ReadLegacyIndexes(const CDataPage& page, const ReadContext& context, std::map<int32_t, LegacyIndexRow>& out);
 void ReadColumns(const CDataPage& page, WalkContext& ctx, std::vector<ColumnRow>& out);
 // SQL Server 2000: every sysindexes row with its name and key columns, and
 // sysreferences rows as foreign key column pairs (names filled later).
-void ReadLegacyIndexKeys(const CDataPage& page, const AppState& state, std::vector<LegacyIndexKeys>& out);
-void ReadLegacyReferences(const CDataPage& page, const AppState& state, std::vector<ForeignKeyColumn>& out);
+void ReadLegacyIndexKeys(const CDataPage& page, const ReadContext& context, std::vector<LegacyIndexKeys>& out);
+void ReadLegacyReferences(const CDataPage& page, const ReadContext& context, std::vector<ForeignKeyColumn>& out);
 // systypes of SQL Server 2000 into scalar type rows.
-void ReadLegacyScalarTypes(const CDataPage& page, const AppState& state, std::vector<ScalarTypeRow>& out);
+void ReadLegacyScalarTypes(const CDataPage& page, const ReadContext& context, std::vector<ScalarTypeRow>& out);
 void ReadLegacyColumns(const CDataPage& page, WalkContext& ctx, std::vector<LegacyColumnRow>& out);
-void ReadScalarTypes(const CDataPage& page, const AppState& state, std::vector<ScalarTypeRow>& out);
-void ReadRowsetColumns(const CDataPage& page, const AppState& state, std::vector<RowsetColumnRow>& out);
-void ReadObjectReferences(const CDataPage& page, const AppState& state, std::vector<ObjectRefRow>& out);
-void ReadIndexes(const CDataPage& page, const AppState& state, std::vector<IndexRow>& out);
-void ReadIndexColumns(const CDataPage& page, const AppState& state, std::vector<IndexColumnRow>& out);
-void ReadOldRowsetColumns(const CDataPage& page, const AppState& state, std::vector<OldRowsetColumnRow>& out);
-void ReadOldRowsetColumnExtras(const CDataPage& page, const AppState& state,
+void ReadScalarTypes(const CDataPage& page, const ReadContext& context, std::vector<ScalarTypeRow>& out);
+void ReadRowsetColumns(const CDataPage& page, const ReadContext& context, std::vector<RowsetColumnRow>& out);
+void ReadObjectReferences(const CDataPage& page, const ReadContext& context, std::vector<ObjectRefRow>& out);
+void ReadIndexes(const CDataPage& page, const ReadContext& context, std::vector<IndexRow>& out);
+void ReadIndexColumns(const CDataPage& page, const ReadContext& context, std::vector<IndexColumnRow>& out);
+void ReadOldRowsetColumns(const CDataPage& page, const ReadContext& context, std::vector<OldRowsetColumnRow>& out);
+void ReadOldRowsetColumnExtras(const CDataPage& page, const ReadContext& context,
                                std::vector<OldRowsetColumnExtraRow>& out);
 
 // "identity(seed,increment)" from a syscolpars identity value.

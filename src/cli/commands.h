@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/read_texts.h"
 #include "cli/terminal_progress.h"
 #include "state/notifications.h"
 

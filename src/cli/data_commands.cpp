@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/activity_log.h"
+#include "app/read_texts.h"
 #include "catalog/object_details.h"
 #include "cli/commands.h"
 #include "export/export_run.h"
@@ -127,17 +128,19 @@ bool CheckDatabaseFile(const std::string& path) {
 
 // Opens the database as the arguments say; a message on standard error when
 // that fails.
-bool Open(AppState& state, const DataArguments& a, OpenedDatabase& db) {
+bool Open(const DataArguments& a, OpenedDatabase& db) {
   const std::string& mdf = a.positional[0];
   const std::string backup = a.backup.empty() ? mdf : a.backup;
   if (!CheckDatabaseFile(mdf) || (backup != mdf && !CheckDatabaseFile(backup))) return false;
-  LoadCollationTable(state, ExecutableFolder());
+  CollationTable collations = LoadCollationTable(ExecutableFolder());
+  bool autoDetect = true;
+  int64_t manualKey = 0;
   if (a.collation != "auto") {
     bool found = false;
-    for (const auto& [key, entry] : state.collations) {
+    for (const auto& [key, entry] : collations) {
       if (entry.name == a.collation) {
-        state.collationAutoDetect = false;
-        state.manualCollationKey = key;
+        autoDetect = false;
+        manualKey = key;
         found = true;
         break;
       }
@@ -147,11 +150,15 @@ bool Open(AppState& state, const DataArguments& a, OpenedDatabase& db) {
       return false;
     }
   }
-  state.legacyCatalogMode = a.sql2000;
-  state.recoveryMode = a.advanced ? 2 : 1;
-  ProgressSink sink;
+  ReadContext options;
+  options.legacyCatalog = a.sql2000;
+  options.showDeleted = a.showDeleted;
+  // The reader keeps its event sink for the secondary files it finds later:
+  // both live as long as the process.
+  static ProgressSink sink;
+  static NotificationEvents events(&sink);
   sink.progress.Show();
-  db = OpenForExport(state, backup, mdf, &sink);
+  db = OpenForExport(options, std::move(collations), autoDetect, manualKey, backup, mdf, &events);
   sink.progress.Hide();
   if (!db.reader) {
     std::fprintf(stderr, "pagewright: %s: cannot be read as a database file\n", mdf.c_str());
@@ -212,9 +219,8 @@ int RunExport(const std::vector<std::string>& args) {
     std::fprintf(stderr, "pagewright export: %s\n", a.error.c_str());
     return 1;
   }
-  AppState state;
   OpenedDatabase db;
-  if (!Open(state, a, db)) return 1;
+  if (!Open(a, db)) return 1;
   std::vector<const TableEntry*> tables;
   if (!PickTables(db, a.tables, tables)) return 1;
 
@@ -271,12 +277,11 @@ int RunSchema(const std::vector<std::string>& args) {
     std::fprintf(stderr, "pagewright schema: %s\n", a.error.c_str());
     return 1;
   }
-  AppState state;
   OpenedDatabase db;
-  if (!Open(state, a, db)) return 1;
+  if (!Open(a, db)) return 1;
   std::vector<const TableEntry*> tables;
   if (!PickTables(db, std::vector<std::string>(a.positional.begin() + 1, a.positional.end()), tables)) return 1;
-  SchemaSource source = LoadSchemaSource(*db.reader, *db.catalog);
+  SchemaSource source = LoadSchemaSource(*db.reader, db.read, *db.catalog);
   for (const TableEntry* t : tables) std::printf("%s\n", CreateTableScript(source, *t).c_str());
   return 0;
 }
@@ -288,15 +293,14 @@ int RunTables(const std::vector<std::string>& args) {
     std::fprintf(stderr, "pagewright tables: %s\n", a.error.c_str());
     return 1;
   }
-  AppState state;
   OpenedDatabase db;
-  if (!Open(state, a, db)) return 1;
+  if (!Open(a, db)) return 1;
   if (a.json) std::printf("[");
   bool first = true;
   for (const TableEntry& t : db.tables) {
     // The pages an export reads, and the row count the catalog keeps.
-    TableStream stream(*db.reader, *db.catalog, t, a.advanced);
-    long long rows = db.catalog->currentRowset.rowCount;
+    TableStream stream(*db.reader, *db.catalog, db.read, t, a.advanced);
+    long long rows = stream.details().currentRowset.rowCount;
     const size_t pages = stream.pages().size();
     if (rows < 0) {
       // No row count kept (SQL Server 2000 catalogs): the rows on its pages.

@@ -18,22 +18,22 @@ int RunDump(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: pagewright dump FILE OBJECT_ID [--data] [--deleted]\n");
     return 1;
   }
-  AppState state;
+  ReadContext read;
   bool data = false;
   for (size_t i = 2; i < args.size(); ++i) {
     if (args[i] == "--data") data = true;
-    if (args[i] == "--deleted") state.showDeleted = true;
+    if (args[i] == "--deleted") read.showDeleted = true;
   }
-  LoadCollationTable(state, ExecutableFolder());
   ProgressSink sink;
-  auto reader = DatabaseReader::OpenDatabase(state, args[0], args[0], &sink);
+  NotificationEvents events(&sink);
+  auto reader = DatabaseReader::OpenDatabase(read, args[0], args[0], &events);
   if (!reader->openSucceeded()) return 1;
   auto objectId = static_cast<int32_t>(std::strtol(args[1].c_str(), nullptr, 10));
   const PageMap& map = data ? reader->dataPageMap : reader->objectPageMap;
   auto it = map.find(objectId);
   if (it == map.end()) return 0;
   for (const auto& entry : it->second) {
-    auto page = LoadCatalogPage(*reader, entry.id());
+    auto page = LoadCatalogPage(*reader, read, entry.id());
     if (!page) continue;
     std::printf("page %s type %u slots %d ghosts %d\n", entry.id().ToString().c_str(), page->header.pageType,
                 page->header.slotCount, page->header.ghostRecordCount);

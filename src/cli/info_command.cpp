@@ -6,6 +6,7 @@
 #include "cli/terminal_progress.h"
 #include "pagestore/boot_page.h"
 #include "pagestore/collation_table.h"
+#include "app/read_texts.h"
 #include "pagestore/database_reader.h"
 
 namespace pagewright::cli {
@@ -28,17 +29,18 @@ int RunInfo(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: pagewright info FILE\n");
     return 1;
   }
-  AppState state;
-  LoadCollationTable(state, ExecutableFolder());
+  const CollationTable collations = LoadCollationTable(ExecutableFolder());
   ProgressSink sink;
+  NotificationEvents events(&sink);
   sink.progress.Show();
-  auto reader = DatabaseReader::OpenDatabase(state, args[0], args[0], &sink);
+  const ReadContext read;
+  auto reader = DatabaseReader::OpenDatabase(read, args[0], args[0], &events);
   sink.progress.Hide();
   if (!reader->openSucceeded()) return 1;
-  ReadBootPage(*reader);
-  std::string name = reader->databaseName.empty() ? "RepairDataBase" : reader->databaseName;
-  std::string version = state.versionText.empty() ? "Unknown SQL Version" : state.versionText;
-  std::string collation = state.collationName.empty() ? "Unknown Collation" : state.collationName;
+  const auto boot = ReadBootPage(*reader, read, CollationChoice{&collations, true, 0});
+  std::string name = !boot || boot->databaseName.empty() ? "RepairDataBase" : boot->databaseName;
+  std::string version = !boot || boot->versionText.empty() ? "Unknown SQL Version" : boot->versionText;
+  std::string collation = !boot || boot->collationName.empty() ? "Unknown Collation" : boot->collationName;
   std::printf("Database name: %s\n", name.c_str());
   std::printf("Database version: %s\n", version.c_str());
   std::printf("Collation Type: %s\n", collation.c_str());

@@ -97,7 +97,7 @@ class Session {
       : ui_(echoLines), port_(ui_), frame_(state_, port_, [this](const std::function<bool()>& done) {
           port_.PumpUntil(done);
         }) {
-    LoadCollationTable(state_, ExecutableFolder());
+    state_.collations = LoadCollationTable(ExecutableFolder());
   }
 
   // Options as the dialog's OK would store them; false with a message on
@@ -203,6 +203,7 @@ int RunScan(const std::vector<std::string>& args) {
   if (!s.Apply(a, a.positional[0])) return 1;
   bool completed = s.Scan(a.snapshot);
   std::printf("%s", s.ui_.TreeText().c_str());
+  if (completed) std::fprintf(stderr, "%s\n", DamageSummary(s.frame_.scanDamage().Counts()).c_str());
   return completed ? 0 : 1;
 }
 
@@ -248,6 +249,9 @@ int RunRows(const std::vector<std::string>& args) {
   std::printf("%s\r\n", s.ui_.pageLabel.c_str());
   PrintCsvRow(s.ui_.gridColumns);
   for (const auto& row : s.ui_.gridRows) PrintCsvRow(row);
+  // What reading the table had to drop, skip or cut.
+  if (s.frame_.tableDamage().Total() > 0)
+    std::fprintf(stderr, "%s: %s\n", a.positional[1].c_str(), DamageSummary(s.frame_.tableDamage().Counts()).c_str());
   return 0;
 }
 

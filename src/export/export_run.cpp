@@ -4,21 +4,48 @@
 
 namespace pagewright {
 
-OpenedDatabase OpenForExport(AppState& state, const std::string& backup, const std::string& damaged,
-                             NotificationSink* sink) {
+OpenedDatabase OpenForExport(const ReadContext& options, CollationTable collations, bool autoDetectCollation,
+                             int64_t manualCollationKey, const std::string& backup, const std::string& damaged,
+                             ReadEventSink* events) {
   OpenedDatabase db;
-  state.pageSource = 1;
-  db.reader = DatabaseReader::OpenDatabase(state, backup, damaged, sink);
+  db.collations = std::make_unique<CollationTable>(std::move(collations));
+  ReadContext open = options;
+  open.source = PageSource::kOldFile;
+  open.collations = db.collations.get();
+  db.reader = DatabaseReader::OpenDatabase(open, backup, damaged, events);
   if (!db.reader->openSucceeded()) {
     db.reader.reset();
     return db;
   }
-  db.catalog = DatabaseCatalog::Build(*db.reader);
+  db.catalog = DatabaseCatalog::Build(*db.reader, open,
+                                      CollationChoice{db.collations.get(), autoDetectCollation, manualCollationKey});
   if (!db.catalog) return db;
-  state.pageSource = 2;
+  db.read = open;
+  db.read.legacyCatalog = db.catalog->legacyCatalog;
+  if (db.catalog->identity) db.read.collation = db.catalog->identity->collation;
+  db.read.source = PageSource::kNewFile;
   db.tables = UserTables(*db.catalog);
   return db;
 }
+
+namespace {
+
+const char* ReasonText(DamageReason reason) {
+  switch (reason) {
+    case DamageReason::kPageUnreadable: return "pages unreadable";
+    case DamageReason::kRecordRejected: return "records rejected";
+    case DamageReason::kRowDropped: return "rows dropped";
+    case DamageReason::kLargeValueSkipped: return "large-value parts skipped";
+    case DamageReason::kValueCut: return "values cut";
+    case DamageReason::kForwardUnreadable: return "forwarded records unreadable";
+    case DamageReason::kSecondaryFileMissing: return "files missing";
+    case DamageReason::kChainLoop: return "page chain loops";
+    case DamageReason::kFieldCut: return "fields cut";
+  }
+  return "other damage";
+}
+
+}  // namespace
 
 std::string SummaryLine(const TableSummary& s) {
   char text[256];
@@ -27,6 +54,9 @@ std::string SummaryLine(const TableSummary& s) {
                 s.deletedRows ? (", " + std::to_string(s.deletedRows) + " deleted").c_str() : "",
                 static_cast<long long>(s.counts.unreadablePages), static_cast<long long>(s.counts.unreadableValues));
   std::string line = s.name + text;
+  for (size_t r = 0; r < kDamageReasonCount; ++r)
+    if (s.counts.reported[r] != 0)
+      line += ", " + std::to_string(s.counts.reported[r]) + " " + ReasonText(static_cast<DamageReason>(r));
   if (s.failed) line += "; failed: " + s.error;
   return line;
 }
@@ -84,7 +114,7 @@ std::unique_ptr<ExportWriter> MakeWriter(OpenedDatabase& db, const ExportSetting
         error = output.string() + ": is a folder, not a file";
         return nullptr;
       }
-      return MakeSqlWriter(*db.reader, *db.catalog, output, toStdout);
+      return MakeSqlWriter(*db.reader, db.read, *db.catalog, output, toStdout);
   }
   return nullptr;
 }
@@ -95,14 +125,13 @@ ExportResult RunExport(OpenedDatabase& db, const std::vector<const TableEntry*>&
   ExportResult result;
   std::unique_ptr<ExportWriter> writer = MakeWriter(db, settings, tables.size(), result.error);
   if (!writer) return result;
-  AppState& state = db.reader->state();
-  const bool showDeleted = state.showDeleted;
-  state.showDeleted = settings.showDeleted;
-  for (size_t i = 0; i < tables.size() && !state.StopRequested(); ++i) {
+  ReadContext read = db.read;
+  read.showDeleted = settings.showDeleted;
+  for (size_t i = 0; i < tables.size() && !read.StopRequested(); ++i) {
     const TableEntry& entry = *tables[i];
     TableSummary s;
     s.name = entry.name;
-    TableStream stream(*db.reader, *db.catalog, entry, settings.advanced);
+    TableStream stream(*db.reader, *db.catalog, read, entry, settings.advanced);
     ExportTable table{entry, {}, settings.showDeleted};
     for (size_t k : stream.storedColumns()) table.columns.push_back(stream.columns()[k]);
     ExportProgress p{i, tables.size(), entry.name, 0, 0, static_cast<int64_t>(stream.pages().size())};
@@ -157,7 +186,6 @@ ExportResult RunExport(OpenedDatabase& db, const std::vector<const TableEntry*>&
     if (summary) summary(s);
     result.tables.push_back(std::move(s));
   }
-  state.showDeleted = showDeleted;
   result.finished = writer->Finish();
   if (!result.finished) result.error = writer->error();
   return result;

@@ -14,25 +14,32 @@
 
 namespace pagewright {
 
-// The database a data command works on: reader and catalog, with table
-// reads switched to the damaged file as a completed scan leaves them.
+// The database a data command works on: reader and catalog, and the read
+// context its tables are read with (the damaged file, as a completed scan
+// leaves it, with the database's collation).
 struct OpenedDatabase {
+  std::unique_ptr<CollationTable> collations;
   std::unique_ptr<DatabaseReader> reader;
   std::unique_ptr<DatabaseCatalog> catalog;
+  ReadContext read;
   std::vector<TableEntry> tables;
 };
 
 // Opens `damaged` with `backup` as the backup file (the same path for one
-// file) and builds the catalog; null reader or catalog when that failed
-// (the sink was told why).
-OpenedDatabase OpenForExport(AppState& state, const std::string& backup, const std::string& damaged,
-                             NotificationSink* sink);
+// file) and builds the catalog. `options` carries the user's choices
+// (deleted rows, SQL Server 2000 layout, stop token, damage reporter);
+// `collation` names the collation table and whether the collation is
+// detected or chosen. Null reader or catalog when that failed (`events`
+// were told why).
+OpenedDatabase OpenForExport(const ReadContext& options, CollationTable collations, bool autoDetectCollation,
+                             int64_t manualCollationKey, const std::string& backup, const std::string& damaged,
+                             ReadEventSink* events);
 
 struct ExportSettings {
   ExportFormat format = ExportFormat::kCsv;
   std::string output;  // folder, file or "-"
   bool advanced = false;
-  bool showDeleted = false;  // rows carry __deleted
+  bool showDeleted = false;  // deleted rows come back, and every row carries __deleted
   unsigned threads = 0;      // page decoders (0: one per processor)
 };
 

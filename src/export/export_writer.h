@@ -59,8 +59,9 @@ std::unique_ptr<ExportWriter> MakeJsonlWriter(const std::filesystem::path& outpu
 std::unique_ptr<ExportWriter> MakeSqliteWriter(const std::filesystem::path& output);
 // The T-SQL script needs the catalog (keys, constraints) and the module
 // texts, which it reads when made.
-std::unique_ptr<ExportWriter> MakeSqlWriter(DatabaseReader& reader, DatabaseCatalog& catalog,
-                                            const std::filesystem::path& output, bool toStdout);
+std::unique_ptr<ExportWriter> MakeSqlWriter(DatabaseReader& reader, const ReadContext& read,
+                                            const DatabaseCatalog& catalog, const std::filesystem::path& output,
+                                            bool toStdout);
 
 // The file name of a table in a folder export: "schema.table.EXT", with
 // characters a file name cannot hold replaced by "_".

@@ -58,18 +58,25 @@ std::string QuotedTableName(const TableEntry& t) {
   return t.schema.empty() ? Bracketed(t.bareName) : Bracketed(t.schema) + "." + Bracketed(t.bareName);
 }
 
-SchemaSource LoadSchemaSource(DatabaseReader& reader, DatabaseCatalog& catalog) {
+SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, const DatabaseCatalog& catalog) {
   SchemaSource s;
   s.catalog = &catalog;
-  RetrieveModuleValues(reader, catalog, s.modules, ModuleTableColumns(catalog), nullptr);
-  s.codePage = reader.state().collationCodePage;
+  // Module text lives in system tables: read from the backup file as the
+  // scan reads it.
+  ReadContext modules = read;
+  modules.source = PageSource::kOldFile;
+  modules.showDeleted = false;
+  RetrieveModuleValues(reader, modules, catalog, s.modules, ModuleTableColumns(catalog), nullptr);
+  s.codePage = read.collation.codePage;
   return s;
 }
 
-std::string CreateTableScript(SchemaSource& source, const TableEntry& table) {
-  DatabaseCatalog& catalog = *source.catalog;
-  const std::vector<ColumnDescriptor> columns = LoadObjectDetails(catalog, table.name, "U ", {});
-  const int32_t tableId = catalog.currentObject.id;
+std::string CreateTableScript(const SchemaSource& source, const TableEntry& table) {
+  const DatabaseCatalog& catalog = *source.catalog;
+  const LoadedDetails loaded = LoadObjectDetails(catalog, table.name, "U ", {});
+  const ObjectDetails& details = loaded.details;
+  const std::vector<ColumnDescriptor>& columns = loaded.descriptors;
+  const int32_t tableId = details.currentObject.id;
   auto moduleText = [&](int32_t id) { return Trimmed(ModuleTextFor(std::to_string(id), source.modules, source.codePage)); };
 
   // Defaults by column name, checks and unique keys of the table.
@@ -110,12 +117,12 @@ std::string CreateTableScript(SchemaSource& source, const TableEntry& table) {
   }
   // The primary key, its columns in key order, and the unique keys.
   std::vector<std::string> key;
-  for (const PrimaryKeyColumnEntry& k : catalog.primaryKeyColumns)
+  for (const PrimaryKeyColumnEntry& k : details.primaryKeyColumns)
     if (std::find(key.begin(), key.end(), k.columnName) == key.end()) key.push_back(k.columnName);
-  for (const ConstraintEntry& con : catalog.tableConstraints) {
+  for (const ConstraintEntry& con : details.tableConstraints) {
     if (!con.isPrimaryKey && !con.isUnique) continue;
     const std::string name = BareConstraintName(con.name, table.schema);
-    std::vector<std::string> columnsOfKey = con.isPrimaryKey ? key : KeyColumnsOfConstraint(catalog, tableId, name);
+    std::vector<std::string> columnsOfKey = con.isPrimaryKey ? key : KeyColumnsOfConstraint(catalog, details, tableId, name);
     if (columnsOfKey.empty()) continue;
     out += ",\n  CONSTRAINT " + Bracketed(name) + (con.isPrimaryKey ? " PRIMARY KEY " : " UNIQUE ") + ColumnList(columnsOfKey);
     if (con.isPrimaryKey) key.clear();

@@ -24,17 +24,17 @@ std::string QuotedTableName(const TableEntry& table);
 // What the scripts read besides the catalog: the stored module texts
 // (defaults, checks and modules), in the database's code page.
 struct SchemaSource {
-  DatabaseCatalog* catalog = nullptr;
+  const DatabaseCatalog* catalog = nullptr;
   std::vector<ModuleValue> modules;
   int32_t codePage = 0;
 };
 
 // Reads the module texts of the open database.
-SchemaSource LoadSchemaSource(DatabaseReader& reader, DatabaseCatalog& catalog);
+SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, const DatabaseCatalog& catalog);
 
-// The CREATE TABLE statement of a table (the catalog's working set is
-// prepared for it), columns in table order, computed columns left out.
-std::string CreateTableScript(SchemaSource& source, const TableEntry& table);
+// The CREATE TABLE statement of a table, columns in table order, computed
+// columns left out.
+std::string CreateTableScript(const SchemaSource& source, const TableEntry& table);
 
 // The foreign keys whose table is one of `tables`, one ALTER TABLE each.
 std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables);

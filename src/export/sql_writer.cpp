@@ -163,9 +163,10 @@ class SqlWriter : public ExportWriter {
 
 }  // namespace
 
-std::unique_ptr<ExportWriter> MakeSqlWriter(DatabaseReader& reader, DatabaseCatalog& catalog,
-                                            const std::filesystem::path& output, bool toStdout) {
-  return std::make_unique<SqlWriter>(LoadSchemaSource(reader, catalog), output, toStdout);
+std::unique_ptr<ExportWriter> MakeSqlWriter(DatabaseReader& reader, const ReadContext& read,
+                                            const DatabaseCatalog& catalog, const std::filesystem::path& output,
+                                            bool toStdout) {
+  return std::make_unique<SqlWriter>(LoadSchemaSource(reader, read, catalog), output, toStdout);
 }
 
 }  // namespace pagewright

@@ -120,18 +120,25 @@ const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::st
   return nullptr;
 }
 
-TableStream::TableStream(DatabaseReader& reader, DatabaseCatalog& catalog, const TableEntry& table, bool advanced)
-    : reader_(reader) {
-  columns_ = LoadObjectDetails(catalog, table.name, "U ", {});
+TableStream::TableStream(DatabaseReader& reader, const DatabaseCatalog& catalog, const ReadContext& read,
+                         const TableEntry& table, bool advanced)
+    : reader_(reader), read_(read), damage_(read.damage) {
+  LoadedDetails loaded = LoadObjectDetails(catalog, table.name, "U ", {});
+  details_ = std::move(loaded.details);
+  columns_ = std::move(loaded.descriptors);
   for (size_t i = 0; i < columns_.size(); ++i)
     if (columns_[i].physicalColumnId != kNotStoredColumn && !columns_[i].name.empty()) stored_.push_back(i);
+  read_.damage = &damage_;
+  read_.objectId = details_.currentObject.id;
   // The page list the grid reads (it decodes the first grid page to choose
   // between the page chain and the allocation pages).
-  RecordPaging paging(reader, catalog);
+  RecordPaging paging(reader, catalog, details_, read_);
   paging.ShowTable(columns_, advanced, {});
   pages_ = paging.pageList();
-  mode_ = DecodeMode{!reader.state().legacyCatalogMode && !catalog.tableRowsetColumns.empty(), false};
+  mode_ = DecodeMode{!read_.legacyCatalog && !details_.tableRowsetColumns.empty(), false};
   counts_.pages = static_cast<int64_t>(pages_.size());
+  // What choosing the pages met is the table's damage too.
+  counts_.reported = damage_.Counts();
 }
 
 bool TableStream::Allocated(PageId id) const {
@@ -141,7 +148,7 @@ bool TableStream::Allocated(PageId id) const {
   constexpr int32_t kPagesPerPfs = 8088;
   if (id.page < 0) return true;
   const int32_t pfs = id.page < kPagesPerPfs ? 1 : id.page / kPagesPerPfs * kPagesPerPfs;
-  auto bytes = reader_.ReadRawPage(PageId{id.fileId, pfs});
+  auto bytes = reader_.ReadRawPage(read_, PageId{id.fileId, pfs});
   if (!bytes || bytes->size() < 100 + kPagesPerPfs || (*bytes)[1] != 11) return true;  // no PFS page to ask
   return ((*bytes)[100 + static_cast<size_t>(id.page % kPagesPerPfs)] & 0x40) != 0;
 }
@@ -151,16 +158,15 @@ void TableStream::Read(const PageSink& sink, unsigned threads) {
 }
 
 void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigned threads) {
-  AppState& state = reader_.state();
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max<size_t>(pages_.size(), 1)));
-  // The page compression layer reads the columns through the state; each
-  // decoder keeps its own copy for the corrections it makes between pages.
+  // The page compression layer reads the columns through the read context;
+  // each decoder keeps its own copy for the corrections it makes between
+  // pages. Large values are always read in full.
   const RowDecodeContext shared{columns_};
-  const RowDecodeContext* previousContext = state.currentDecodeContext;
-  const bool previousPlaceholders = state.placeholderMode;
-  state.currentDecodeContext = &shared;
-  state.placeholderMode = false;  // large values are always read in full
+  ReadContext read = read_;
+  read.columns = &shared;
+  read.placeholders = false;
 
   const size_t window = 2 * static_cast<size_t>(threads) + 2;  // pages decoded ahead at most
   struct Slot {
@@ -190,7 +196,7 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
         index = next++;
       }
       Slot done;
-      auto page = LoadDataPage(reader_, pages_[index]);
+      auto page = LoadDataPage(reader_, read, pages_[index]);
       if (!page || page->header.pageType != kDataPage) {
         // Index and text pages may share a table's allocation pages; a page
         // of any other kind (a zeroed or overwritten page) is damage.
@@ -205,7 +211,7 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
                           Allocated(pages_[index]);
       } else {
         if (prepare) done.rows = std::move(reused);
-        DecodePageCells(*page, context, reader_, mode_, done.rows);
+        DecodePageCells(*page, context, reader_, read, mode_, done.rows);
         for (const TypedRow& row : done.rows)
           for (size_t k : stored_)
             if (row.cells[k].kind == CellKind::kMissing) ++done.unreadableValues;
@@ -241,7 +247,7 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
       counts_.preparedRows += static_cast<int64_t>(slot.rowCount);
       counts_.preparedDeletedRows += static_cast<int64_t>(slot.deletedRows);
     }
-    if (state.StopRequested() || !sink(slot.rows, slot.prepared)) break;
+    if (read.StopRequested() || !sink(slot.rows, slot.prepared)) break;
   }
   {
     std::lock_guard lock(mutex);
@@ -249,8 +255,7 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
     changed.notify_all();
   }
   for (auto& w : workers) w.join();
-  state.currentDecodeContext = previousContext;
-  state.placeholderMode = previousPlaceholders;
+  counts_.reported = damage_.Counts();
 }
 
 }  // namespace pagewright

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "catalog/database_catalog.h"
+#include "catalog/object_details.h"
+#include "state/damage.h"
 #include "tabledata/row_decoder.h"
 
 namespace pagewright {
@@ -35,27 +37,38 @@ std::vector<TableEntry> UserTables(const DatabaseCatalog& catalog);
 const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::string& wanted,
                             std::string* suggestion = nullptr);
 
-// Damage met while reading one table.
+// Damage met while reading one table: what the stream saw itself, and the
+// events the decoders reported through the read context.
 struct TableReadCounts {
   int64_t pages = 0;             // data pages of the table's page list
   int64_t unreadablePages = 0;   // pages that could not be read as data pages
   int64_t unreadableValues = 0;  // values whose bytes could not be decoded
   int64_t preparedRows = 0, preparedDeletedRows = 0;  // rows handed over as prepared text
-  int64_t Damage() const { return unreadablePages + unreadableValues; }
+  DamageCounts reported{};       // per reason
+  uint64_t ReportedTotal() const {
+    uint64_t total = 0;
+    for (uint64_t n : reported) total += n;
+    return total;
+  }
+  int64_t Damage() const { return unreadablePages + unreadableValues + static_cast<int64_t>(ReportedTotal()); }
 };
 
 // One table prepared for reading: its columns and page list.
 class TableStream {
  public:
-  // Prepares the catalog's working set for `table` and finds its pages as
-  // the grid would (`advanced`: every data page carrying its object id).
-  TableStream(DatabaseReader& reader, DatabaseCatalog& catalog, const TableEntry& table, bool advanced);
+  // Loads the working set of `table` and finds its pages as the grid
+  // would (`advanced`: every data page carrying its object id). `read`
+  // gives the options, page source and code pages; its damage reporter, if
+  // any, gets every event of this table's read as well.
+  TableStream(DatabaseReader& reader, const DatabaseCatalog& catalog, const ReadContext& read, const TableEntry& table,
+              bool advanced);
 
   // Every column descriptor of the table, and the positions among them of
   // the stored columns an export writes (computed columns hold no data).
   const std::vector<ColumnDescriptor>& columns() const { return columns_; }
   const std::vector<size_t>& storedColumns() const { return stored_; }
   const std::vector<PageId>& pages() const { return pages_; }
+  const ObjectDetails& details() const { return details_; }
 
   // Decodes every page and hands each page's rows to `sink` in page order;
   // stops early when `sink` returns false or a stop is requested. `threads`
@@ -78,6 +91,9 @@ class TableStream {
   bool Allocated(PageId id) const;
 
   DatabaseReader& reader_;
+  ReadContext read_;
+  DamageCounters damage_;
+  ObjectDetails details_;
   std::vector<ColumnDescriptor> columns_;
   std::vector<size_t> stored_;
   std::vector<PageId> pages_;

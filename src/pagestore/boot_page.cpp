@@ -34,40 +34,41 @@ std::string DecodeDatabaseName(ByteSpan page) {
   return Utf16LeToUtf8(field.first(2 * units));
 }
 
-CBootPage::CBootPage(std::vector<uint8_t> pageBytes, AppState& state)
+CBootPage::CBootPage(std::vector<uint8_t> pageBytes, const CollationChoice& choice)
     : PrimaryRecordPage(std::move(pageBytes), nullptr) {
   slotTable.reset();  // the boot record is read at fixed offsets
   ByteSpan p = page();
-  versionNumber = U16At(p, kBootVersionOffset);
-  state.versionText = VersionText(versionNumber);
-  databaseName = DecodeDatabaseName(p);
+  BootIdentity& id = identity;
+  id.versionNumber = U16At(p, kBootVersionOffset);
+  id.versionText = VersionText(id.versionNumber);
+  id.databaseName = DecodeDatabaseName(p);
 
+  static const CollationTable kNone;
+  const CollationTable& table = choice.table != nullptr ? *choice.table : kNone;
   const CollationEntry* found = nullptr;
-  if (state.collationAutoDetect) {
-    collationId = I32At(p, kBootCollationOffset);
-    auto it = state.collations.find(collationId);
-    if (it == state.collations.end()) {
-      collationId = U16At(p, kBootCollationOffset);
-      it = state.collations.find(collationId);
+  if (choice.autoDetect) {
+    id.collationId = I32At(p, kBootCollationOffset);
+    auto it = table.find(id.collationId);
+    if (it == table.end()) {
+      id.collationId = U16At(p, kBootCollationOffset);
+      it = table.find(id.collationId);
     }
-    if (it != state.collations.end()) found = &it->second;
+    if (it != table.end()) found = &it->second;
   } else {
-    collationId = state.manualCollationKey;
-    auto it = state.collations.find(collationId);
-    if (it != state.collations.end()) found = &it->second;
+    id.collationId = choice.manualKey;
+    auto it = table.find(id.collationId);
+    if (it != table.end()) found = &it->second;
   }
   if (found != nullptr) {
-    state.collationFound = true;
-    state.collationKey = collationId;
-    state.collationCodePage = found->codePage;
-    state.collationName = found->name;
+    id.collation = DatabaseCollation{true, id.collationId, found->codePage};
+    id.collationName = found->name;
   }
 }
 
 CBootPage::~CBootPage() = default;
 
-bool ReadBootPage(DatabaseReader& reader) {
-  reader.databaseName.clear();
+std::optional<BootIdentity> ReadBootPage(DatabaseReader& reader, const ReadContext& context,
+                                         const CollationChoice& choice) {
   const PageListEntry* first = nullptr;
   for (int32_t key : {7, 41}) {
     auto& list = reader.objectPageMap[key];
@@ -78,15 +79,16 @@ bool ReadBootPage(DatabaseReader& reader) {
   }
   int64_t shift = 0;
   if (first != nullptr) {
-    if (auto header = reader.ReadPageHeader(first->id())) shift = int64_t{header->thisPage.page} - first->page;
+    ReadContext old = context;
+    old.source = PageSource::kOldFile;
+    if (auto header = reader.ReadPageHeader(old, first->id())) shift = int64_t{header->thisPage.page} - first->page;
   }
   int64_t position = kBootPagePosition - shift;
-  if (position <= 0 || position >= static_cast<int64_t>(reader.oldPageCount)) return false;
+  if (position <= 0 || position >= static_cast<int64_t>(reader.oldPageCount)) return std::nullopt;
   auto page = reader.ReadCatalogPage(PageId{1, static_cast<int32_t>(position)});
-  if (!page) return false;
-  CBootPage boot(std::move(page->bytes), reader.state());
-  reader.databaseName = boot.databaseName;
-  return true;
+  if (!page) return std::nullopt;
+  CBootPage boot(std::move(page->bytes), choice);
+  return boot.identity;
 }
 
 }  // namespace pagewright

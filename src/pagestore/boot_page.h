@@ -18,8 +18,12 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+#include <string>
+
 #include "pagestore/pages.h"
-#include "state/app_state.h"
+#include "state/collation.h"
+#include "state/read_context.h"
 
 namespace pagewright {
 
@@ -38,26 +42,41 @@ std::string VersionText(int versionNumber);
 // zero code unit, trailing padding (U+2020 and blanks) removed.
 std::string DecodeDatabaseName(ByteSpan page);
 
-class CBootPage : public PrimaryRecordPage {
- public:
-  // Decodes the boot record and, as a side effect, sets `state.versionText`
-  // and, when the collation is found in the table, the collation state.
-  CBootPage(std::vector<uint8_t> pageBytes, AppState& state);
-  ~CBootPage() override;
+// How the database collation is chosen: read from the boot page (its
+// 32-bit id, then its low 16 bits) or named by the user.
+struct CollationChoice {
+  const CollationTable* table = nullptr;
+  bool autoDetect = true;
+  int64_t manualKey = 0;
+};
 
+// What the boot page says about the database.
+struct BootIdentity {
   uint16_t versionNumber = 0;
+  std::string versionText;  // VersionText(versionNumber)
   std::string databaseName;
   int64_t collationId = 0;  // the id looked up last
+  DatabaseCollation collation;
+  std::string collationName;  // when found
+};
+
+class CBootPage : public PrimaryRecordPage {
+ public:
+  // Decodes the boot record and looks its collation up as `choice` says.
+  CBootPage(std::vector<uint8_t> pageBytes, const CollationChoice& choice);
+  ~CBootPage() override;
+
+  BootIdentity identity;
 };
 
 class DatabaseReader;
 
-// Finds the boot page of the old file and decodes it: sets the reader's
-// database name, `versionText` and the collation state. The boot page is at
+// Finds the boot page of the old file and decodes it. The boot page is at
 // position 9, moved by the shift that the first sysallocunits (or syscolpars)
-// page shows between its position and the page number in its header. Returns
-// false when no boot page could be read (the name then stays empty).
-bool ReadBootPage(DatabaseReader& reader);
+// page shows between its position and the page number in its header. None
+// when no boot page could be read.
+std::optional<BootIdentity> ReadBootPage(DatabaseReader& reader, const ReadContext& context,
+                                         const CollationChoice& choice);
 
 }  // namespace pagewright
 

@@ -33,12 +33,14 @@ void ParseCollationTable(std::string_view text, CollationTable& table) {
   }
 }
 
-void LoadCollationTable(AppState& state, const std::filesystem::path& folder) {
+CollationTable LoadCollationTable(const std::filesystem::path& folder) {
+  CollationTable table;
   std::ifstream in(folder / kCollationFileName, std::ios::binary);
-  if (!in) return;
+  if (!in) return table;
   std::stringstream buffer;
   buffer << in.rdbuf();
-  ParseCollationTable(buffer.str(), state.collations);
+  ParseCollationTable(buffer.str(), table);
+  return table;
 }
 
 }  // namespace pagewright

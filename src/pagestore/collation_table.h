@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "state/app_state.h"
+#include "state/collation.h"
 
 namespace pagewright {
 
@@ -21,9 +21,9 @@ constexpr const char* kCollationFileName = "collation.txt";
 // Adds the rows of `text` (the file's content) to `table`.
 void ParseCollationTable(std::string_view text, CollationTable& table);
 
-// Fills `state.collations` from "collation.txt" in `folder`; a missing or
-// unreadable file leaves the table empty.
-void LoadCollationTable(AppState& state, const std::filesystem::path& folder);
+// The rows of "collation.txt" in `folder`; empty when the file is missing
+// or unreadable.
+CollationTable LoadCollationTable(const std::filesystem::path& folder);
 
 // Folder of the running executable (empty when it cannot be found).
 std::filesystem::path ExecutableFolder();

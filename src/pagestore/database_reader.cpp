@@ -3,6 +3,7 @@
 #include "pagestore/allocation_map.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,8 @@ constexpr int kObjectIdOffset = 24;
 constexpr int kPageNumberOffset = 32;
 constexpr int kFileIdOffset = 36;
 constexpr uint16_t kPrimaryFileId = 1;
+// sysfiles1 status bit of the transaction log file.
+constexpr int32_t kLogFileStatus = 0x40;
 
 // Pages read per block by the sequential scans (1 MiB).
 constexpr uint64_t kScanBlockPages = 128;
@@ -75,10 +78,11 @@ DatabaseReader::~DatabaseReader() = default;
 // ---------------------------------------------------------------------------
 // Open sequence
 
-std::unique_ptr<DatabaseReader> DatabaseReader::OpenDatabase(AppState& state, const std::string& oldPath,
-                                                             const std::string& newPath, NotificationSink* sink,
+std::unique_ptr<DatabaseReader> DatabaseReader::OpenDatabase(const ReadContext& context, const std::string& oldPath,
+                                                             const std::string& newPath, ReadEventSink* events,
                                                              const SnapshotMapLoader& snapshotLoader) {
-  std::unique_ptr<DatabaseReader> r(new DatabaseReader(state, sink));
+  auto fail = [events](OpenFailure why) { Emit(events, ReadEventCode::kOpenFailed, static_cast<int64_t>(why)); };
+  std::unique_ptr<DatabaseReader> r(new DatabaseReader(events));
   r->snapshotLoader_ = snapshotLoader;
   r->oldPath = oldPath;
   r->newPath = newPath;
@@ -86,10 +90,10 @@ std::unique_ptr<DatabaseReader> DatabaseReader::OpenDatabase(AppState& state, co
 
   r->oldFile_ = ReadOnlyFile::Open(oldPath);
   if (!r->oldFile_) {
-    SendOpenFailed(sink, open_text::kCannotOpen);
+    fail(OpenFailure::kCannotOpen);
     ok = false;
   } else if (r->oldFile_->size() < static_cast<uint64_t>(kPageSize)) {
-    SendOpenFailed(sink, open_text::kNotValid);
+    fail(OpenFailure::kNotValid);
     r->oldFile_.reset();
     ok = false;
   } else {
@@ -98,20 +102,20 @@ std::unique_ptr<DatabaseReader> DatabaseReader::OpenDatabase(AppState& state, co
     r->oldPageCount = g.pageCount;
     r->oldExtentCount = g.pageCount / 8;
     r->oldBaseOffset = g.remainder;
-    AlignmentCheck check = r->CheckAlignment(*r->oldFile_, g.pageCount, g.remainder, open_text::kCheckDone);
+    AlignmentCheck check = r->CheckAlignment(context, *r->oldFile_, g.pageCount, g.remainder, ReadFileRole::kOld);
     if (check.found) r->oldBaseOffset = check.baseOffset;
-    if (!r->MapOldFile()) {
-      SendOpenFailed(sink, open_text::kNotValid);
+    if (!r->MapOldFile(context)) {
+      fail(OpenFailure::kNotValid);
       ok = false;
     }
   }
 
   r->newFile_ = ReadOnlyFile::Open(newPath);
   if (!r->newFile_) {
-    SendOpenFailed(sink, open_text::kNewCannotOpen);
+    fail(OpenFailure::kNewCannotOpen);
     ok = false;
   } else if (r->newFile_->size() < static_cast<uint64_t>(kPageSize)) {
-    SendOpenFailed(sink, open_text::kNewNotValid);
+    fail(OpenFailure::kNewNotValid);
     r->newFile_.reset();
     ok = false;
   } else {
@@ -119,15 +123,14 @@ std::unique_ptr<DatabaseReader> DatabaseReader::OpenDatabase(AppState& state, co
     r->recordedSize = r->newFile_->size();
     r->newPageCount = g.pageCount;
     r->newBaseOffset = g.remainder;
-    AlignmentCheck check = r->CheckAlignment(*r->newFile_, g.pageCount, g.remainder, open_text::kNewCheckDone);
+    AlignmentCheck check = r->CheckAlignment(context, *r->newFile_, g.pageCount, g.remainder, ReadFileRole::kNew);
     if (check.found) r->newBaseOffset = check.baseOffset;
-    if (!r->MapNewFileIam()) {
-      SendOpenFailed(sink, open_text::kNewNotValid);
+    if (!r->MapNewFileIam(context)) {
+      fail(OpenFailure::kNewNotValid);
       ok = false;
     }
   }
 
-  if (state.StopRequested()) state.stopRequested = false;
   r->openSucceeded_ = ok;
   return r;
 }
@@ -136,25 +139,25 @@ std::unique_ptr<DatabaseReader> DatabaseReader::OpenDatabase(AppState& state, co
 // alignment (pages after the remainder), then from offset 0. The result says
 // in which alignment a page was found, so the caller reads the file in the
 // alignment its pages actually have.
-AlignmentCheck DatabaseReader::CheckAlignment(const ReadOnlyFile& file, uint64_t pageCount, uint64_t remainder,
-                                              const char* doneText) {
+AlignmentCheck DatabaseReader::CheckAlignment(const ReadContext& context, const ReadOnlyFile& file,
+                                              uint64_t pageCount, uint64_t remainder, ReadFileRole role) {
   const uint64_t n = pageCount;
   const uint64_t start = n > 8 ? 8 : n / 4;
   const uint64_t step = ProgressStep(n);
-  SendStatusText(sink_, open_text::kChecking);
-  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
-  SendProgressPos(sink_, 0);
+  Emit(events_, ReadEventCode::kCheckStarted);
+  Emit(events_, ReadEventCode::kProgressRange, 0, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kProgressPosition, 0);
 
   AlignmentCheck result;
   auto pass = [&](uint64_t base, bool honourStop) {
     bool found = false;
     ScanPositions(file, base, start, n, [&](uint64_t k, ByteSpan page) {
-      if (honourStop && state_.StopRequested()) return false;
+      if (honourStop && context.StopRequested()) return false;
       if (static_cast<int64_t>(I32At(page, kPageNumberOffset)) == static_cast<int64_t>(k)) {
         found = true;
         return false;
       }
-      if (k % step == 0) SendProgressPos(sink_, static_cast<int64_t>(k));
+      if (k % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(k));
       return true;
     });
     return found;
@@ -164,30 +167,30 @@ AlignmentCheck DatabaseReader::CheckAlignment(const ReadOnlyFile& file, uint64_t
   } else if (remainder != 0 && pass(0, false)) {
     result = {true, 0};
   }
-  SendProgressPos(sink_, static_cast<int64_t>(n));
-  SendStatusText(sink_, doneText);
+  Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kCheckDone, static_cast<int64_t>(role));
   return result;
 }
 
-bool DatabaseReader::MapOldFile() {
+bool DatabaseReader::MapOldFile(const ReadContext& context) {
   objectPageMap.clear();
   dataPageMap.clear();
   scanCounts = {};
-  if (state_.snapshotMode) {
+  if (snapshotLoader_) {
     iamPageMap.clear();
-    bool loaded = snapshotLoader_ && snapshotLoader_(*this);
+    bool loaded = snapshotLoader_(*this);
     if (!loaded || objectPageMap.empty()) return false;
-    SendStatusText(sink_, open_text::kSnapshotLoaded);
+    Emit(events_, ReadEventCode::kSnapshotLoaded);
     return true;
   }
   const uint64_t n = oldPageCount;
   const uint64_t step = ProgressStep(n);
-  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
-  SendProgressPos(sink_, 0);
-  SendStatusText(sink_, open_text::kMapping);
+  Emit(events_, ReadEventCode::kProgressRange, 0, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kProgressPosition, 0);
+  Emit(events_, ReadEventCode::kMappingStarted);
   oldFile_->AdviseSequential();
   ScanPositions(*oldFile_, oldBaseOffset, 0, n, [&](uint64_t i, ByteSpan page) {
-    if (state_.StopRequested()) return false;
+    if (context.StopRequested()) return false;
     ++scanCounts.pagesRead;
     uint8_t type = U8At(page, kTypeOffset);
     int32_t objectId = I32At(page, kObjectIdOffset);
@@ -205,40 +208,41 @@ bool DatabaseReader::MapOldFile() {
       iamPageMap[objectId].push_back(entry);
       ++scanCounts.iamPages;
     }
-    if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
+    if ((i + 1) % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(i + 1));
     return true;
   });
-  SendProgressPos(sink_, static_cast<int64_t>(n));
-  SendStatusText(sink_, open_text::kMappingDone);
+  Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kMappingDone);
   return scanCounts.systemPages > 0;
 }
 
-bool DatabaseReader::MapNewFileIam() {
+bool DatabaseReader::MapNewFileIam(const ReadContext& context) {
   const uint64_t n = newPageCount;
   const uint64_t step = ProgressStep(n);
-  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
-  SendProgressPos(sink_, 0);
-  SendStatusText(sink_, open_text::kMapping);
+  Emit(events_, ReadEventCode::kProgressRange, 0, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kProgressPosition, 0);
+  Emit(events_, ReadEventCode::kMappingStarted);
   newFile_->AdviseSequential();
   ScanPositions(*newFile_, newBaseOffset, 0, n, [&](uint64_t i, ByteSpan page) {
-    if (state_.StopRequested()) return false;
+    if (context.StopRequested()) return false;
     uint8_t type = U8At(page, kTypeOffset);
     int32_t objectId = I32At(page, kObjectIdOffset);
     if (objectId > 0 && type == kIamPage) {
       iamPageMap[objectId].push_back(PageListEntry{kPrimaryFileId, static_cast<uint32_t>(i), type});
     }
-    if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
+    if ((i + 1) % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(i + 1));
     return true;
   });
-  SendProgressPos(sink_, static_cast<int64_t>(n));
-  SendStatusText(sink_, open_text::kMappingDone);
+  Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kMappingDone);
   return true;
 }
 
 // ---------------------------------------------------------------------------
 // Secondary files
 
-void DatabaseReader::MapSecondaryFile(const ReadOnlyFile& file, DatabaseFileRow& row, bool useRowFileId) {
+void DatabaseReader::MapSecondaryFile(const ReadContext& context, const ReadOnlyFile& file, DatabaseFileRow& row,
+                                      bool useRowFileId) {
   const auto n = static_cast<uint64_t>(row.pageCount);
   // Entries added by this scan, so that a file id learnt on the way can be
   // given to all of them.
@@ -249,10 +253,10 @@ void DatabaseReader::MapSecondaryFile(const ReadOnlyFile& file, DatabaseFileRow&
   };
   std::vector<Added> added;
   const uint64_t step = ProgressStep(n);
-  SendProgressRange(sink_, 0, static_cast<int64_t>(n));
-  SendProgressPos(sink_, 0);
+  Emit(events_, ReadEventCode::kProgressRange, 0, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kProgressPosition, 0);
   ScanPositions(file, static_cast<uint64_t>(row.baseOffset), 0, n, [&](uint64_t i, ByteSpan page) {
-    if (state_.StopRequested()) return false;
+    if (context.StopRequested()) return false;
     uint8_t type = U8At(page, kTypeOffset);
     int32_t objectId = I32At(page, kObjectIdOffset);
     uint16_t headerFileId = U16At(page, kFileIdOffset);
@@ -269,10 +273,10 @@ void DatabaseReader::MapSecondaryFile(const ReadOnlyFile& file, DatabaseFileRow&
       if (!useRowFileId) added.push_back({&dataPageMap, objectId, list.size() - 1});
       if (!useRowFileId && row.fileId == 0 && headerFileId > 1) row.fileId = headerFileId;
     }
-    if ((i + 1) % step == 0) SendProgressPos(sink_, static_cast<int64_t>(i + 1));
+    if ((i + 1) % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(i + 1));
     return true;
   });
-  SendProgressPos(sink_, static_cast<int64_t>(n));
+  Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(n));
   // Every page of a secondary file is addressed by the file id the file
   // turned out to have.
   if (row.fileId > 1) {
@@ -294,7 +298,7 @@ std::string StoredFileName(const std::string& path) {
 }
 }  // namespace
 
-void DatabaseReader::ResolveSecondaryFiles(std::vector<DatabaseFileRow>& files) {
+void DatabaseReader::ResolveSecondaryFiles(const ReadContext& context, std::vector<DatabaseFileRow>& files) {
   const std::string folder = SecondaryFileFolder(oldPath);
   if (files.empty()) {
     std::vector<std::filesystem::path> matches;
@@ -305,7 +309,7 @@ void DatabaseReader::ResolveSecondaryFiles(std::vector<DatabaseFileRow>& files) 
     }
     std::sort(matches.begin(), matches.end());
     for (const auto& match : matches) {
-      if (state_.StopRequested()) break;
+      if (context.StopRequested()) break;
       DatabaseFileRow row;
       row.physicalName = match.string();
       auto file = ReadOnlyFile::Open(row.physicalName);
@@ -314,9 +318,9 @@ void DatabaseReader::ResolveSecondaryFiles(std::vector<DatabaseFileRow>& files) 
       row.fileSize = static_cast<int64_t>(file->size());
       row.pageCount = static_cast<int64_t>(g.pageCount);
       row.baseOffset = static_cast<int32_t>(g.remainder);
-      AlignmentCheck check = CheckAlignment(*file, g.pageCount, g.remainder, open_text::kCheckDone);
+      AlignmentCheck check = CheckAlignment(context, *file, g.pageCount, g.remainder, ReadFileRole::kOld);
       if (check.found) row.baseOffset = static_cast<int32_t>(check.baseOffset);
-      MapSecondaryFile(*file, row, false);
+      MapSecondaryFile(context, *file, row, false);
       if (row.fileId > 1) {
         files.push_back(row);
         secondaryFileMap[row.fileId] = row;
@@ -333,16 +337,21 @@ void DatabaseReader::ResolveSecondaryFiles(std::vector<DatabaseFileRow>& files) 
     row.physicalName = folder + (stem.empty() ? name : stem + ".ndf");
   }
   for (auto& row : files) {
-    if (state_.StopRequested()) break;
+    if (context.StopRequested()) break;
     if (row.fileId <= 1) continue;
     auto file = ReadOnlyFile::Open(row.physicalName);
-    if (!file) continue;
+    if (!file) {
+      // The transaction log (status bit 0x40) holds no pages of ours.
+      if ((row.status & kLogFileStatus) == 0)
+        context.Report(DamageReason::kSecondaryFileMissing, static_cast<int16_t>(row.fileId), -1);
+      continue;
+    }
     FileGeometry g = GeometryOf(file->size());
     row.fileSize = static_cast<int64_t>(file->size());
     row.pageCount = static_cast<int64_t>(g.pageCount);
     row.baseOffset = static_cast<int32_t>(g.remainder);
     secondaryFileMap[row.fileId] = row;
-    MapSecondaryFile(*file, row, true);
+    MapSecondaryFile(context, *file, row, true);
   }
 }
 
@@ -355,11 +364,10 @@ uint64_t DatabaseReader::PageCountOf(int16_t fileId) const {
   return it == secondaryFileMap.end() ? 0 : static_cast<uint64_t>(it->second.pageCount);
 }
 
-std::optional<DatabaseReader::FileView> DatabaseReader::ViewFor(int16_t fileId, Source source) const {
+std::optional<DatabaseReader::FileView> DatabaseReader::ViewFor(int16_t fileId, PageSource source) const {
   if (fileId < 1) return std::nullopt;
   if (fileId == 1) {
-    bool old = source == Source::kOldFile || state_.pageSource == 1;
-    if (old) {
+    if (source == PageSource::kOldFile) {
       if (!oldFile_) return std::nullopt;
       return FileView{oldFile_.get(), oldPageCount, oldBaseOffset, oldFile_->size()};
     }
@@ -376,7 +384,7 @@ std::optional<DatabaseReader::FileView> DatabaseReader::ViewFor(int16_t fileId, 
                   static_cast<uint64_t>(row->second.baseOffset), open->size()};
 }
 
-bool DatabaseReader::ReadInto(PageId id, Source source, int32_t smallestPage, std::span<uint8_t> out) const {
+bool DatabaseReader::ReadInto(PageId id, PageSource source, int32_t smallestPage, std::span<uint8_t> out) const {
   if (id.page < smallestPage) return false;
   auto view = ViewFor(id.fileId, source);
   if (!view) return false;
@@ -389,55 +397,49 @@ bool DatabaseReader::ReadInto(PageId id, Source source, int32_t smallestPage, st
   return true;
 }
 
-std::optional<std::vector<uint8_t>> DatabaseReader::ReadPageBytes(PageId id, Source source, int32_t smallestPage,
+std::optional<std::vector<uint8_t>> DatabaseReader::ReadPageBytes(PageId id, PageSource source, int32_t smallestPage,
                                                                   size_t bufferSize) const {
   std::vector<uint8_t> buffer(bufferSize, 0);
   if (!ReadInto(id, source, smallestPage, buffer)) return std::nullopt;
   return buffer;
 }
 
-std::optional<std::vector<uint8_t>> DatabaseReader::ReadRawPage(PageId id) const {
-  return ReadPageBytes(id, Source::kByPageSource, 1, kPageSize + 1);
+std::optional<std::vector<uint8_t>> DatabaseReader::ReadRawPage(const ReadContext& context, PageId id) const {
+  return ReadPageBytes(id, context.source, 1, kPageSize + 1);
 }
 
-std::optional<CPage_Header> DatabaseReader::ReadPageHeader(PageId id) const {
-  auto bytes = ReadRawPage(id);
-  if (!bytes) return std::nullopt;
-  return DecodeAndRepairHeader(std::span<uint8_t>(bytes->data(), kPageSize));
+std::optional<CPage_Header> DatabaseReader::ReadPageHeader(const ReadContext& context, PageId id) const {
+  std::array<uint8_t, kPageSize> bytes;
+  if (!ReadInto(id, context.source, 1, bytes)) return std::nullopt;
+  return DecodeAndRepairHeader(std::span<uint8_t>(bytes.data(), kPageSize));
 }
 
-std::optional<CPage_Header> DatabaseReader::ReadPageHeaderFromSource(PageId id) const {
-  auto bytes = ReadPageBytes(id, Source::kByPageSource, 1, kPageSize);
-  if (!bytes) return std::nullopt;
-  return DecodeAndRepairHeader(std::span<uint8_t>(bytes->data(), kPageSize));
-}
-
-std::unique_ptr<CDataPage> DatabaseReader::ReadDataPage(PageId id) {
-  auto bytes = ReadPageBytes(id, Source::kByPageSource, 1, kPageSize);
+std::unique_ptr<CDataPage> DatabaseReader::ReadDataPage(const ReadContext& context, PageId id) {
+  auto bytes = ReadPageBytes(id, context.source, 1, kPageSize);
   if (!bytes) return nullptr;
   return std::make_unique<CDataPage>(std::move(*bytes), this);
 }
 
 std::unique_ptr<CDataPage> DatabaseReader::ReadCatalogPage(PageId id) {
-  auto bytes = ReadPageBytes(id, Source::kOldFile, 0, kPageSize);
+  auto bytes = ReadPageBytes(id, PageSource::kOldFile, 0, kPageSize);
   if (!bytes) return nullptr;
   return std::make_unique<CDataPage>(std::move(*bytes), this);
 }
 
-std::unique_ptr<IamPage> DatabaseReader::ReadIamPage(PageId id) {
-  auto bytes = ReadRawPage(id);
+std::unique_ptr<IamPage> DatabaseReader::ReadIamPage(const ReadContext& context, PageId id) {
+  auto bytes = ReadRawPage(context, id);
   if (!bytes) return nullptr;
   return std::make_unique<IamPage>(std::move(*bytes), this);
 }
 
-std::shared_ptr<const TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
-  const int source = state_.pageSource;
+std::shared_ptr<const TextMixPage> DatabaseReader::ReadTextMixPage(const ReadContext& context, PageId id) {
+  const PageSource source = context.source;
   {
     std::lock_guard<std::mutex> lock(textCacheMutex_);
     for (const auto& entry : textCache_)
       if (entry.id == id && entry.source == source) return entry.page;
   }
-  auto bytes = ReadRawPage(id);
+  auto bytes = ReadRawPage(context, id);
   if (!bytes) return nullptr;
   const int32_t claimed = I32At(*bytes, 32);
   if (claimed != id.page) {
@@ -447,7 +449,7 @@ std::shared_ptr<const TextMixPage> DatabaseReader::ReadTextMixPage(PageId id) {
     int64_t shifted = 2 * static_cast<int64_t>(id.page) - claimed;
     if (shifted >= 1 && shifted <= INT32_MAX) {
       PageId candidate{id.fileId, static_cast<int32_t>(shifted)};
-      auto there = ReadRawPage(candidate);
+      auto there = ReadRawPage(context, candidate);
       if (there && I32At(*there, 32) == id.page) bytes = std::move(there);
     }
   }

@@ -21,8 +21,8 @@
 #include "pagestore/page_header.h"
 #include "pagestore/page_id.h"
 #include "pagestore/pages.h"
-#include "state/app_state.h"
-#include "state/notifications.h"
+#include "state/read_context.h"
+#include "state/read_events.h"
 
 namespace pagewright {
 
@@ -41,21 +41,6 @@ struct DatabaseFileRow {
   int64_t pageCount = 0;
   int32_t baseOffset = 0;  // bytes before position 0
 };
-
-// Texts of the open sequence and the scans.
-namespace open_text {
-constexpr const char* kCannotOpen = "File cannot be open...........";
-constexpr const char* kNotValid = "Whether File is not valid mdf file or file is highly corrupted...........";
-constexpr const char* kNewCannotOpen = "New MDF File cannot be open...........";
-constexpr const char* kNewNotValid =
-    "Whether new File is not valid mdf file or file is highly corrupted...........";
-constexpr const char* kChecking = "Checking for file corruption ...........";
-constexpr const char* kCheckDone = "Checking for file corruption is done...........";
-constexpr const char* kNewCheckDone = "Checking for new mdf file corruption is done...........";
-constexpr const char* kMapping = "Mapping Database Objects...........";
-constexpr const char* kMappingDone = "Mapping of Database Objects has been done ......................";
-constexpr const char* kSnapshotLoaded = "Load snapshot finished..processing tables ......................";
-}  // namespace open_text
 
 // System object ids whose pages the old-file scan registers in ObjectPageMap.
 // Object id 64 (sysclsobjs) is registered too, so that objects get their
@@ -78,23 +63,25 @@ class DatabaseReader {
   using SnapshotMapLoader = std::function<bool(DatabaseReader&)>;
 
   // Builds a reader and runs the open sequence; always returns the reader,
-  // with openSucceeded() telling the outcome. Reports go to `sink`.
-  static std::unique_ptr<DatabaseReader> OpenDatabase(AppState& state, const std::string& oldPath,
-                                                      const std::string& newPath, NotificationSink* sink,
+  // with openSucceeded() telling the outcome. Progress and failures go to
+  // `events` (kept for the secondary-file scans); `context` gives the stop
+  // token. With a snapshot loader the old file's page maps come from the
+  // snapshot instead of a mapping scan.
+  static std::unique_ptr<DatabaseReader> OpenDatabase(const ReadContext& context, const std::string& oldPath,
+                                                      const std::string& newPath, ReadEventSink* events,
                                                       const SnapshotMapLoader& snapshotLoader = {});
   ~DatabaseReader();
 
   bool openSucceeded() const { return openSucceeded_; }
-  AppState& state() const { return state_; }
-  NotificationSink* sink() const { return sink_; }
+  ReadEventSink* events() const { return events_; }
 
   // --- page reads (none when the page cannot be read) ----------------------
-  // 8193 zero-filled bytes holding the page; file id 1 follows pageSource.
-  std::optional<std::vector<uint8_t>> ReadRawPage(PageId id) const;
-  std::optional<CPage_Header> ReadPageHeader(PageId id) const;
-  std::optional<CPage_Header> ReadPageHeaderFromSource(PageId id) const;
+  // File id 1 names the file the context's page source says.
+  // 8193 zero-filled bytes holding the page.
+  std::optional<std::vector<uint8_t>> ReadRawPage(const ReadContext& context, PageId id) const;
+  std::optional<CPage_Header> ReadPageHeader(const ReadContext& context, PageId id) const;
   // Header and slot table of a data page; the record layer parses records.
-  std::unique_ptr<CDataPage> ReadDataPage(PageId id);
+  std::unique_ptr<CDataPage> ReadDataPage(const ReadContext& context, PageId id);
   // Like ReadDataPage, but file id 1 is always the old file and page 0 (the
   // file header page) may be read.
   std::unique_ptr<CDataPage> ReadCatalogPage(PageId id);
@@ -102,14 +89,15 @@ class DatabaseReader {
   // is taken to be shifted by c - p pages and position 2p - c is read,
   // provided the page found there carries number p. The page is shared: the
   // last pages read are kept and handed out again.
-  std::shared_ptr<const TextMixPage> ReadTextMixPage(PageId id);
+  std::shared_ptr<const TextMixPage> ReadTextMixPage(const ReadContext& context, PageId id);
   // An IAM page with its extent bitmap and header decoded.
-  std::unique_ptr<class IamPage> ReadIamPage(PageId id);
+  std::unique_ptr<class IamPage> ReadIamPage(const ReadContext& context, PageId id);
 
   // Finds, checks and maps the secondary files: those `files` names (looked
   // for in the old file's folder with the extension ".ndf"), or, when the
-  // list is empty, every .ndf file in that folder.
-  void ResolveSecondaryFiles(std::vector<DatabaseFileRow>& files);
+  // list is empty, every .ndf file in that folder. A named file that is not
+  // found is reported as damage.
+  void ResolveSecondaryFiles(const ReadContext& context, std::vector<DatabaseFileRow>& files);
 
   // Page count of file id 1 (old file) or of a secondary file; 0 when unknown.
   uint64_t PageCountOf(int16_t fileId) const;
@@ -138,11 +126,11 @@ class DatabaseReader {
   } scanCounts;
 
   // Runs the corruption check on one file (exposed for tests and tools).
-  AlignmentCheck CheckAlignment(const ReadOnlyFile& file, uint64_t pageCount, uint64_t remainder,
-                                const char* doneText);
+  AlignmentCheck CheckAlignment(const ReadContext& context, const ReadOnlyFile& file, uint64_t pageCount,
+                                uint64_t remainder, ReadFileRole role);
 
  private:
-  DatabaseReader(AppState& state, NotificationSink* sink) : state_(state), sink_(sink) {}
+  explicit DatabaseReader(ReadEventSink* events) : events_(events) {}
 
   struct FileView {
     const ReadOnlyFile* file = nullptr;
@@ -150,18 +138,17 @@ class DatabaseReader {
     uint64_t baseOffset = 0;
     uint64_t size = 0;
   };
-  enum class Source { kByPageSource, kOldFile };
-  std::optional<FileView> ViewFor(int16_t fileId, Source source) const;
-  bool ReadInto(PageId id, Source source, int32_t smallestPage, std::span<uint8_t> out) const;
-  std::optional<std::vector<uint8_t>> ReadPageBytes(PageId id, Source source, int32_t smallestPage,
+  std::optional<FileView> ViewFor(int16_t fileId, PageSource source) const;
+  bool ReadInto(PageId id, PageSource source, int32_t smallestPage, std::span<uint8_t> out) const;
+  std::optional<std::vector<uint8_t>> ReadPageBytes(PageId id, PageSource source, int32_t smallestPage,
                                                     size_t bufferSize) const;
 
-  bool MapOldFile();
-  bool MapNewFileIam();
-  void MapSecondaryFile(const ReadOnlyFile& file, DatabaseFileRow& row, bool useRowFileId);
+  bool MapOldFile(const ReadContext& context);
+  bool MapNewFileIam(const ReadContext& context);
+  void MapSecondaryFile(const ReadContext& context, const ReadOnlyFile& file, DatabaseFileRow& row,
+                        bool useRowFileId);
 
-  AppState& state_;
-  NotificationSink* sink_;
+  ReadEventSink* events_;
   std::unique_ptr<ReadOnlyFile> oldFile_;
   std::unique_ptr<ReadOnlyFile> newFile_;
   // Secondary files stay open once opened, keyed by file id.
@@ -172,11 +159,11 @@ class DatabaseReader {
 
   // Text pages read lately. Text mix pages hold the large-value fragments of
   // many neighbouring rows, so paging through a table asks for the same few
-  // pages again and again. Keyed by page and by which file file id 1 meant
-  // (pageSource), since that changes once a scan completes.
+  // pages again and again. Keyed by page and by which file file id 1 meant,
+  // since that changes once a scan completes.
   struct CachedTextPage {
     PageId id{0, 0};
-    int source = -1;
+    PageSource source = PageSource::kOldFile;
     std::shared_ptr<const TextMixPage> page;
   };
   static constexpr size_t kTextPageCacheSize = 16;

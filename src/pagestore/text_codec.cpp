@@ -119,23 +119,15 @@ std::string DecodeUtf16(ByteSpan bytes, bool stopAtNul) {
   // two units takes four).
   std::string out(units * 3, '\0');
   char* p = out.data();
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t u = static_cast<uint32_t>(bytes[2 * i]) | (static_cast<uint32_t>(bytes[2 * i + 1]) << 8);
-    if (u < 0x80) {
-      if (u == 0 && stopAtNul) break;
-      *p++ = static_cast<char>(u);
-      continue;
+  ForEachUtf16CodePoint(bytes, [&](uint32_t cp) {
+    if (cp < 0x80) {
+      if (cp == 0 && stopAtNul) return false;
+      *p++ = static_cast<char>(cp);
+      return true;
     }
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      uint32_t v = static_cast<uint32_t>(bytes[2 * i + 2]) | (static_cast<uint32_t>(bytes[2 * i + 3]) << 8);
-      if (v >= 0xDC00 && v <= 0xDFFF) {
-        p = PutUtf8(p, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    p = PutUtf8(p, u);  // lone surrogates become U+FFFD
-  }
+    p = PutUtf8(p, cp);  // lone surrogates become U+FFFD
+    return true;
+  });
   out.resize(static_cast<size_t>(p - out.data()));
   return out;
 }

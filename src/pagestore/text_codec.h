@@ -26,6 +26,27 @@ bool IsCodePageSupported(int32_t codePage);
 // code page.
 std::string CodePageToUtf8(ByteSpan bytes, int32_t codePage);
 
+// Walks UTF-16LE code units as code points: `visit(codePoint)` gets each
+// one, a surrogate pair joined, a lone surrogate as the unit itself (the
+// caller decides what it stands for); a visit that returns false ends the
+// walk. A trailing odd byte is ignored.
+template <typename Visit>
+inline void ForEachUtf16CodePoint(ByteSpan bytes, Visit visit) {
+  const size_t units = bytes.size() / 2;
+  auto unit = [&](size_t i) { return static_cast<uint32_t>(bytes[2 * i]) | (static_cast<uint32_t>(bytes[2 * i + 1]) << 8); };
+  for (size_t i = 0; i < units; ++i) {
+    uint32_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+      const uint32_t v = unit(i + 1);
+      if (v >= 0xDC00 && v <= 0xDFFF) {
+        u = 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00);
+        ++i;
+      }
+    }
+    if (!visit(u)) return;
+  }
+}
+
 // UTF-16LE code units to UTF-8. A trailing odd byte is ignored.
 std::string Utf16LeToUtf8(ByteSpan bytes);
 // The same, stopping before the first zero code unit.

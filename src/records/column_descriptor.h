@@ -46,7 +46,7 @@ struct ColumnDescriptor {
 };
 
 // The columns of the table whose pages are being decoded. The page
-// compression layer reads it (through AppState::currentDecodeContext) while
+// compression layer reads it (through the read context's columns) while
 // the records of a page are built.
 struct RowDecodeContext {
   std::vector<ColumnDescriptor> columns;

@@ -16,8 +16,8 @@ constexpr uint8_t kHasAnchor = 0x02;
 constexpr uint8_t kHasDictionary = 0x04;
 constexpr int kDictionaryBound = 4096;
 
-const std::vector<ColumnDescriptor>* DecodeColumns(const AppState& state) {
-  return state.currentDecodeContext ? &state.currentDecodeContext->columns : nullptr;
+const std::vector<ColumnDescriptor>* DecodeColumns(const ReadContext& context) {
+  return context.columns ? &context.columns->columns : nullptr;
 }
 
 bool IsNumeric(int32_t typeIndex) {
@@ -45,9 +45,9 @@ std::vector<uint8_t> ScsuToUtf16(ByteSpan stored) {
   return out;
 }
 
-void FillAnchorValues(PrimaryRecordPage& page, const AppState& state) {
+void FillAnchorValues(PrimaryRecordPage& page, const ReadContext& context) {
   auto& info = page.compression;
-  const auto* columns = DecodeColumns(state);
+  const auto* columns = DecodeColumns(context);
   if (columns == nullptr || !info.anchorRecord) return;
   const auto& anchor = static_cast<const CPrimaryRecord&>(*info.anchorRecord);
   ByteSpan shortData = anchor.FixedData();
@@ -55,7 +55,7 @@ void FillAnchorValues(PrimaryRecordPage& page, const AppState& state) {
   size_t longIndex = 0;
   const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(anchor.columnCount, 0)), columns->size(),
                                  anchor.descriptorCodes.size()});
-  for (size_t b = 0; b < count && !state.StopRequested(); ++b) {
+  for (size_t b = 0; b < count && !context.StopRequested(); ++b) {
     int code = anchor.descriptorCodes[b];
     CompressedValue value;  // length 0: no anchor value for this column
     if (code == 0) {
@@ -93,7 +93,7 @@ void DecodeCompressedInteger(ByteSpan stored, uint8_t* out, int width) {
   std::memcpy(out, little, static_cast<size_t>(std::clamp(width, 0, 8)));
 }
 
-void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state) {
+void ReadCompressionInformation(PrimaryRecordPage& page, const ReadContext& context) {
   if ((page.header.typeFlagBits & kTypeFlagCompressed) == 0) return;
   auto& info = page.compression;
   ByteSpan p = page.page();
@@ -105,7 +105,7 @@ void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state) 
   info.hasAnchor = (h & kHasAnchor) != 0;
   info.hasDictionary = (h & kHasDictionary) != 0;
   if (!info.hasAnchor && !info.hasDictionary) return;
-  RecordContext ctx{page, state, 0};
+  RecordContext ctx{page, context, 0};
   if (info.hasDictionary) {
     // A page whose values share no prefix may carry a dictionary without an
     // anchor record: its symbols still need the dictionary.
@@ -134,10 +134,10 @@ void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state) 
         e += std::max(length, 0);
       }
     }
-  } else if (!state.legacyCatalogMode) {
+  } else if (!context.legacyCatalog) {
     info.anchorRecord = ParseAnchorRecord(ctx, 101, a);
   }
-  if (info.anchorRecord && !info.anchorRecord->invalid && !state.legacyCatalogMode) FillAnchorValues(page, state);
+  if (info.anchorRecord && !info.anchorRecord->invalid && !context.legacyCatalog) FillAnchorValues(page, context);
 }
 
 namespace {
@@ -160,8 +160,8 @@ Padding PaddingOf(int32_t typeIndex) {
 class Rebuild {
  public:
   Rebuild(CPrimaryRecord& record, const PrimaryRecordPage& page, const std::vector<ColumnDescriptor>& columns,
-          const AppState& state)
-      : r_(record), page_(page), columns_(columns), state_(state) {}
+          const ReadContext& context)
+      : r_(record), page_(page), columns_(columns), context_(context) {}
 
   void Run();
 
@@ -186,7 +186,7 @@ class Rebuild {
   CPrimaryRecord& r_;
   const PrimaryRecordPage& page_;
   const std::vector<ColumnDescriptor>& columns_;
-  const AppState& state_;
+  const ReadContext& context_;
   std::vector<uint8_t> buffer_;
   int64_t w_ = 0;
 };
@@ -330,7 +330,7 @@ void Rebuild::Run() {
       // are dictionary entries as much as short ones.
       if (d < dictionary.size() && dictionary[d].length >= 1) fits = ShortValue(i, c, dictionary[d].bytes);
     }
-    if (!fits || state_.StopRequested()) break;
+    if (!fits || context_.StopRequested()) break;
   }
   r_.fixed = r_.Append(buffer_);
   r_.fixedLength = static_cast<int16_t>(std::min<int64_t>(w_, 32767));
@@ -338,19 +338,19 @@ void Rebuild::Run() {
 
 }  // namespace
 
-void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const AppState& state) {
+void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const ReadContext& context) {
   // Ghost data records are parsed only when deleted rows are shown: they
   // are rebuilt like live ones, or their values would be lost.
   const int32_t kind = record.status.kind;
   if (kind != kPrimaryRecord && kind != kIndexRecord && kind != kGhostDataRecord) return;
-  const auto* columns = DecodeColumns(state);
+  const auto* columns = DecodeColumns(context);
   if (columns == nullptr) {
     record.columnEntries.clear();
     record.fixed = ByteRange{static_cast<int32_t>(record.storage.size()), 0, true};
     record.fixedLength = 0;
     return;
   }
-  Rebuild(record, page, *columns, state).Run();
+  Rebuild(record, page, *columns, context).Run();
 }
 
 }  // namespace pagewright

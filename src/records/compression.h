@@ -36,7 +36,7 @@ constexpr int kMaxRebuiltFixedData = 1 << 20;
 
 // Reads the compression information of a page-compressed page into
 // `page.compression` (anchor values need the current decode context).
-void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state);
+void ReadCompressionInformation(PrimaryRecordPage& page, const ReadContext& context);
 
 // Lays the column values of a compressed record of kind 0, 3 or 6 out as fixed
 // data (stored columns of the current decode context in order; fixed-length
@@ -44,7 +44,7 @@ void ReadCompressionInformation(PrimaryRecordPage& page, const AppState& state);
 // length; each column entry records where its value lies), expanding anchor
 // prefixes, dictionary symbols, compressed integers and SCSU text. Without a
 // decode context the record is left with empty fixed data.
-void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const AppState& state);
+void ReconstructCompressedRecord(CPrimaryRecord& record, const PrimaryRecordPage& page, const ReadContext& context);
 
 // The big-endian integer of a compressed column (sign bit flipped), as
 // `width` little-endian bytes.

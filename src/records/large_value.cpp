@@ -40,11 +40,11 @@ std::unique_ptr<TextRecord> ParseTextRecord(const TextMixPage& page, size_t slot
   return r;
 }
 
-void BuildTextMixPage(TextMixPage& page, const AppState& state) {
+void BuildTextMixPage(TextMixPage& page, const ReadContext& context) {
   if (!page.slotTable) return;
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)),
                                     page.slotTable->size());
-  for (size_t i = 0; i < n && !state.StopRequested(); ++i) page.records.push_back(ParseTextRecord(page, i));
+  for (size_t i = 0; i < n && !context.StopRequested(); ++i) page.records.push_back(ParseTextRecord(page, i));
 }
 
 namespace {
@@ -55,7 +55,7 @@ namespace {
 // without end.
 class Gatherer {
  public:
-  explicit Gatherer(DatabaseReader& reader) : reader_(reader) {}
+  Gatherer(DatabaseReader& reader, const ReadContext& context) : reader_(reader), context_(context) {}
 
   void Structure(ByteSpan g, int32_t n, int depth);
   void Link(PageId page, int slot, int depth);
@@ -66,10 +66,17 @@ class Gatherer {
     size_t room = kMaxLargeValueBytes - std::min(bytes.size(), kMaxLargeValueBytes);
     size_t take = std::min(room, data.size());
     bytes.insert(bytes.end(), data.begin(), data.begin() + static_cast<long>(take));
+    if (take < data.size()) {
+      if (!cut_) context_.Report(DamageReason::kValueCut, pageId_.fileId, pageId_.page, -1, -1,
+                                 static_cast<int64_t>(data.size() - take));
+      cut_ = true;
+    }
   }
   std::unique_ptr<TextRecord> RecordOf(PageId page, int slot);
 
   DatabaseReader& reader_;
+  const ReadContext& context_;
+  bool cut_ = false;
   std::set<std::tuple<int16_t, int32_t, int>> visited_;
   std::shared_ptr<const TextMixPage> page_;  // the page read last
   PageId pageId_{0, 0};
@@ -77,7 +84,7 @@ class Gatherer {
 
 std::unique_ptr<TextRecord> Gatherer::RecordOf(PageId id, int slot) {
   if (!page_ || id != pageId_) {
-    page_ = reader_.ReadTextMixPage(id);
+    page_ = reader_.ReadTextMixPage(context_, id);
     pageId_ = id;
   }
   if (!page_ || slot < 0) return nullptr;
@@ -85,12 +92,15 @@ std::unique_ptr<TextRecord> Gatherer::RecordOf(PageId id, int slot) {
 }
 
 void Gatherer::Link(PageId page, int slot, int depth) {
-  if (depth > kMaxLobDepth || reader_.state().StopRequested()) return;
+  if (depth > kMaxLobDepth || context_.StopRequested()) return;
   if (!visited_.insert({page.fileId, page.page, slot}).second) return;
   // The record owns a copy of its bytes: the page may be replaced while the
   // structure is followed.
   const std::unique_ptr<TextRecord> r = RecordOf(page, slot);
-  if (r == nullptr || !r->hasData) return;
+  if (r == nullptr || !r->hasData) {
+    context_.Report(DamageReason::kLargeValueSkipped, page.fileId, page.page, slot);
+    return;
+  }
   Structure(r->data, r->payloadLength, depth + 1);
 }
 
@@ -144,8 +154,9 @@ bool LooksLikeUtf16(ByteSpan bytes) {
 
 }  // namespace
 
-std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader) {
-  Gatherer g(reader);
+std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader,
+                                      const ReadContext& context) {
+  Gatherer g(reader, context);
   g.Structure(structure, payloadLength, 0);
   return std::move(g.bytes);
 }
@@ -154,10 +165,13 @@ CellValue LargeValueCell(std::vector<uint8_t> bytes, const LargeValueFlags& flag
   const int32_t codePage = flags.codePage > 0 ? flags.codePage : kSystemAnsiCodePage;
   if (flags.variant) {
     if (bytes.size() < 8) return CellValue::Missing();
-    uint8_t base = bytes[0];
+    // Byte 0 is the value's base type: binary as bytes, Unicode as UTF-16,
+    // anything else as 8-bit text.
+    const int32_t base = TypeIndexOf(bytes[0]);
     ByteSpan rest = ByteSpan(bytes).subspan(8);
-    if (base == 165 || base == 173) return CellValue::Bytes(std::vector<uint8_t>(rest.begin(), rest.end()), 0);
-    if (base == 231 || base == 239) return CellValue::Text(Utf16LeToUtf8UntilNul(rest));
+    if (base == kTypeBinary || base == kTypeVarbinary)
+      return CellValue::Bytes(std::vector<uint8_t>(rest.begin(), rest.end()), 0);
+    if (base == kTypeNchar || base == kTypeNvarchar) return CellValue::Text(Utf16LeToUtf8UntilNul(rest));
     return CellValue::Text(CodePageToUtf8(rest, codePage));
   }
   if (flags.binary) return CellValue::Bytes(std::move(bytes), 0);
@@ -169,20 +183,25 @@ std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
   return DisplayText(LargeValueCell(std::vector<uint8_t>(bytes.begin(), bytes.end()), flags));
 }
 
-std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader) {
+std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader,
+                                                         const ReadContext& context) {
   PageId page{static_cast<int16_t>(U16At(pointer, 12)), I32At(pointer, 8)};
   int slot = I16At(pointer, 14);
-  auto text = reader.ReadTextMixPage(page);
-  if (!text || slot < 0) return std::nullopt;
-  const std::unique_ptr<TextRecord> r = ParseTextRecord(*text, static_cast<size_t>(slot));
-  if (r == nullptr || !r->hasData) return std::nullopt;
-  Gatherer g(reader);
+  auto text = reader.ReadTextMixPage(context, page);
+  const std::unique_ptr<TextRecord> r =
+      text && slot >= 0 ? ParseTextRecord(*text, static_cast<size_t>(slot)) : nullptr;
+  if (r == nullptr || !r->hasData) {
+    context.Report(DamageReason::kLargeValueSkipped, page.fileId, page.page, slot);
+    return std::nullopt;
+  }
+  Gatherer g(reader, context);
   g.Structure(r->data, r->payloadLength, 0);
   return std::move(g.bytes);
 }
 
-CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags) {
-  auto bytes = ReadTextPointerBytes(pointer, reader);
+CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
+                              const LargeValueFlags& flags) {
+  auto bytes = ReadTextPointerBytes(pointer, reader, context);
   if (!bytes) return CellValue::Missing();
   CellValue cell = LargeValueCell(std::move(*bytes), flags);
   const bool empty = cell.kind == CellKind::kMissing || (cell.kind == CellKind::kText && cell.text.empty()) ||
@@ -191,14 +210,15 @@ CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const La
   return cell;
 }
 
-std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags) {
-  return DisplayText(ReadTextPointerCell(pointer, reader, flags));
+std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
+                                 const LargeValueFlags& flags) {
+  return DisplayText(ReadTextPointerCell(pointer, reader, context, flags));
 }
 
-std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader) {
-  Gatherer g(reader);
+std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader, const ReadContext& context) {
+  Gatherer g(reader, context);
   for (int64_t at = 12; at + 12 <= static_cast<int64_t>(root.size()); at += 12) {
-    if (reader.state().StopRequested()) break;
+    if (context.StopRequested()) break;
     int32_t size = I32At(root, at);
     if (size <= 0) continue;
     int16_t file = I16At(root, at + 8);
@@ -208,12 +228,14 @@ std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader) {
   return std::move(g.bytes);
 }
 
-CellValue ReadInRowRootCell(ByteSpan root, DatabaseReader& reader, const LargeValueFlags& flags) {
-  return LargeValueCell(ReadInRowRootBytes(root, reader), flags);
+CellValue ReadInRowRootCell(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
+                            const LargeValueFlags& flags) {
+  return LargeValueCell(ReadInRowRootBytes(root, reader, context), flags);
 }
 
-std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const LargeValueFlags& flags) {
-  return DisplayText(ReadInRowRootCell(root, reader, flags));
+std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
+                               const LargeValueFlags& flags) {
+  return DisplayText(ReadInRowRootCell(root, reader, context, flags));
 }
 
 }  // namespace pagewright

@@ -65,7 +65,7 @@ class TextRecord : public CRecord {
 // beyond it.
 std::unique_ptr<TextRecord> ParseTextRecord(const TextMixPage& page, size_t slot);
 // Builds the text records of a text/image page, one entry per slot.
-void BuildTextMixPage(TextMixPage& page, const AppState& state);
+void BuildTextMixPage(TextMixPage& page, const ReadContext& context);
 
 // How a gathered value becomes text.
 struct LargeValueFlags {
@@ -77,8 +77,9 @@ struct LargeValueFlags {
 
 // Gathers the bytes of the value behind a large-object structure (the data
 // of a text record, `payloadLength` bytes of payload), following links
-// through `reader`. Unreadable parts are left out.
-std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader);
+// through `reader`. Unreadable parts are left out and reported as damage,
+// as is a value cut at kMaxLargeValueBytes.
+std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader, const ReadContext& context);
 
 // Gathered bytes as a typed value: bytes (binary), UTF-16 text (unicode,
 // or 8-bit text whose every second byte is zero), per base type (variant),
@@ -91,16 +92,20 @@ std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags);
 
 // The bytes behind a 16-byte text pointer; nullopt when its page or slot
 // cannot be read.
-std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader);
+std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context);
 // The value, blank when it is empty, missing when it cannot be read.
-CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags);
+CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
+                              const LargeValueFlags& flags);
 // The value as text: " " for an empty value, "" when it cannot be read.
-std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const LargeValueFlags& flags);
+std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
+                                 const LargeValueFlags& flags);
 
 // The bytes behind an in-row root or row-overflow pointer.
-std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader);
-CellValue ReadInRowRootCell(ByteSpan root, DatabaseReader& reader, const LargeValueFlags& flags);
-std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const LargeValueFlags& flags);
+std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader, const ReadContext& context);
+CellValue ReadInRowRootCell(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
+                            const LargeValueFlags& flags);
+std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
+                                 const LargeValueFlags& flags);
 
 }  // namespace pagewright
 

@@ -40,9 +40,9 @@ bool PageAcceptsRecords(const CPage_Header& header) {
 
 namespace {
 
-bool AcceptedKind(int32_t kind, const AppState& state) {
+bool AcceptedKind(int32_t kind, const ReadContext& context) {
   return kind == kPrimaryRecord || kind == kForwardedRecord || kind == kForwardingStub ||
-         (kind == kGhostDataRecord && state.showDeleted);
+         (kind == kGhostDataRecord && context.showDeleted);
 }
 
 // Walks one record's bytes `p` (the page from the record's offset on, or a
@@ -52,8 +52,8 @@ bool AcceptedKind(int32_t kind, const AppState& state) {
 // the record's storage at the end.
 class Parser {
  public:
-  Parser(CPrimaryRecord& r, ByteSpan p, int limit, const AppState& state)
-      : r_(r), p_(p), limit_(limit), state_(state) {}
+  Parser(CPrimaryRecord& r, ByteSpan p, int limit, const ReadContext& context)
+      : r_(r), p_(p), limit_(limit), context_(context) {}
 
   void Classic();
   void Compressed();
@@ -80,7 +80,7 @@ class Parser {
   CPrimaryRecord& r_;
   ByteSpan p_;
   int64_t limit_;
-  const AppState& state_;
+  const ReadContext& context_;
   int64_t extent_ = 0;
 };
 
@@ -137,7 +137,7 @@ void Parser::ClassicVariableColumns(int64_t& cursor, bool countStored, bool copy
   cursor += 2 * variable;
   r_.variableEnds.reserve(static_cast<size_t>(variable));
   if (copy) r_.values.reserve(static_cast<size_t>(variable));
-  for (int k = 0; k < variable && !state_.StopRequested(); ++k) {
+  for (int k = 0; k < variable && !context_.StopRequested(); ++k) {
     const int64_t at = ends + 2 * k;
     uint16_t end = at + 2 <= limit_ ? U16At(p_, at) : 0;
     bool complex = (end & 0x8000) != 0;
@@ -176,7 +176,7 @@ void Parser::SparseVector(const ByteRange& value) {
   r_.hasSparseVector = true;
   r_.sparse.clear();
   int64_t start = 4 + 4 * n;
-  for (int64_t k = 0; k < n && !state_.StopRequested(); ++k) {
+  for (int64_t k = 0; k < n && !context_.StopRequested(); ++k) {
     ValueItem item;
     item.id = U16At(v, 4 + 2 * k);
     int64_t end = U16At(v, 4 + 2 * n + 2 * k);
@@ -266,7 +266,7 @@ void Parser::LongDataRegion(int64_t& cursor) {
     r_.values.reserve(r_.longEntries.size());
     int64_t previous = 0;
     for (const auto& entry : r_.longEntries) {
-      if (state_.StopRequested()) break;
+      if (context_.StopRequested()) break;
       int64_t n = entry.end - previous;
       if (n <= 0) continue;
       ValueItem item;
@@ -309,20 +309,30 @@ std::unique_ptr<CPrimaryRecord> NewRecord(const RecordContext& ctx, ByteSpan p, 
 }
 
 // Follows a forwarding stub: the forwarded record's whole bytes, or none.
-std::optional<std::vector<uint8_t>> ForwardedRecordBytes(const RecordContext& ctx, ByteSpan stub) {
+std::optional<std::vector<uint8_t>> ForwardedRecordBytes(const RecordContext& ctx, ByteSpan stub, int offset) {
   DatabaseReader* reader = ctx.page.reader;
-  if (reader == nullptr || ctx.forwardHops >= kMaxForwardHops) return std::nullopt;
-  PageId target{static_cast<int16_t>(U16At(stub, 5)), I32At(stub, 1)};
-  int16_t slot = I16At(stub, 7);
-  if (slot < 0) return std::nullopt;
-  auto bytes = reader->ReadRawPage(target);
-  if (!bytes) return std::nullopt;
+  const PageId here = ctx.page.header.thisPage;
+  // Reported once, for the stub on the page being read: the stubs a damaged
+  // chain passes through on the way are the same loss.
+  auto unreadable = [&] {
+    if (ctx.forwardHops == 0) ctx.context.Report(DamageReason::kForwardUnreadable, here.fileId, here.page, -1, offset);
+    return std::nullopt;
+  };
+  if (reader == nullptr) return std::nullopt;
+  if (ctx.forwardHops >= kMaxForwardHops) return unreadable();
+  // A stub cut by the page end has no address: nothing is read for it.
+  auto file = ReadLittleEndian<uint16_t>(stub, 5);
+  auto number = ReadLittleEndian<int32_t>(stub, 1);
+  auto slot = ReadLittleEndian<int16_t>(stub, 7);
+  if (!file || !number || !slot || *slot < 0) return unreadable();
+  auto bytes = reader->ReadRawPage(ctx.context, PageId{static_cast<int16_t>(*file), *number});
+  if (!bytes) return unreadable();
   PrimaryRecordPage page(std::move(*bytes), reader);
-  BuildPrimaryRecordPageForSlot(page, ctx.state, slot, ctx.forwardHops + 1);
-  if (page.records.empty() || !page.records.front()) return std::nullopt;
+  BuildPrimaryRecordPageForSlot(page, ctx.context, *slot, ctx.forwardHops + 1);
+  if (page.records.empty() || !page.records.front()) return unreadable();
   const auto& target_record = static_cast<const CPrimaryRecord&>(*page.records.front());
   ByteSpan whole = target_record.WholeRecord();
-  if (target_record.whole.length <= 0 || whole.empty()) return std::nullopt;
+  if (target_record.whole.length <= 0 || whole.empty()) return unreadable();
   return std::vector<uint8_t>(whole.begin(), whole.end());
 }
 
@@ -337,19 +347,19 @@ std::unique_ptr<CPrimaryRecord> ParseRecord(const RecordContext& ctx, int offset
   }
   int32_t kind = r->status.kind;
   r->ghost = (kind == kGhostIndexRecord || kind == kGhostDataRecord || kind == kGhostVersionRecord) &&
-             !ctx.state.showDeleted;
-  if (!AcceptedKind(kind, ctx.state)) {
+             !ctx.context.showDeleted;
+  if (!AcceptedKind(kind, ctx.context)) {
     r->invalid = true;
     return r;
   }
   if (r->status.compressed) {
-    Parser parser(*r, p, limit, ctx.state);
+    Parser parser(*r, p, limit, ctx.context);
     parser.Compressed();
     parser.Store();
     return r;
   }
   if (kind == kForwardingStub) {
-    auto forwarded = ForwardedRecordBytes(ctx, p);
+    auto forwarded = ForwardedRecordBytes(ctx, p, offset);
     if (!forwarded) {
       r->fixedLength = kUnreadableForward;
       return r;
@@ -357,12 +367,12 @@ std::unique_ptr<CPrimaryRecord> ParseRecord(const RecordContext& ctx, int offset
     // The forwarded record is parsed in full: its own length bounds it.
     r->status = DecodeRecordStatus((*forwarded)[0]);
     r->status.kind = kForwardingStub;
-    Parser parser(*r, *forwarded, static_cast<int>(forwarded->size()), ctx.state);
+    Parser parser(*r, *forwarded, static_cast<int>(forwarded->size()), ctx.context);
     parser.Classic();
     parser.Store();
     return r;
   }
-  Parser parser(*r, p, limit, ctx.state);
+  Parser parser(*r, p, limit, ctx.context);
   parser.Classic();
   parser.Store();
   return r;
@@ -376,7 +386,7 @@ std::unique_ptr<CPrimaryRecord> ParseAnchorRecord(const RecordContext& ctx, int 
     return r;
   }
   r->status.compressed = true;
-  Parser parser(*r, p, limit, ctx.state);
+  Parser parser(*r, p, limit, ctx.context);
   parser.Compressed();
   parser.Store();
   return r;
@@ -387,8 +397,8 @@ int MeasureRecord(const RecordContext& ctx, int offset) {
   if (!PageAcceptsRecords(ctx.page.header) || p.empty()) return -1;
   CPrimaryRecord r;
   r.status = DecodeRecordStatus(p[0]);
-  if (!AcceptedKind(r.status.kind, ctx.state) || r.status.compressed || r.status.kind == kForwardingStub) return -1;
-  Parser parser(r, p, kAdvancedScanLimit, ctx.state);
+  if (!AcceptedKind(r.status.kind, ctx.context) || r.status.compressed || r.status.kind == kForwardingStub) return -1;
+  Parser parser(r, p, kAdvancedScanLimit, ctx.context);
   return parser.Measure();
 }
 

@@ -55,7 +55,7 @@
 #include <vector>
 
 #include "pagestore/pages.h"
-#include "state/app_state.h"
+#include "state/read_context.h"
 
 namespace pagewright {
 
@@ -147,7 +147,7 @@ class CPrimaryRecord : public CRecord {
 // options that decide which kinds are accepted.
 struct RecordContext {
   const RecordPage& page;
-  const AppState& state;
+  const ReadContext& context;
   int forwardHops = 0;
 };
 

@@ -23,36 +23,40 @@ CPrimaryRecord* RecordAt(RecordPage& page, size_t i) {
 
 namespace {
 
-std::unique_ptr<CRecord> RecordAtOffset(PrimaryRecordPage& page, const AppState& state, int offset, int hops) {
-  RecordContext ctx{page, state, hops};
+std::unique_ptr<CRecord> RecordAtOffset(PrimaryRecordPage& page, const ReadContext& context, int offset, int hops) {
+  RecordContext ctx{page, context, hops};
   auto record = ParseRecord(ctx, offset, kPageSize - offset);
-  if (record->status.compressed && !record->invalid && !state.legacyCatalogMode) {
-    ReconstructCompressedRecord(*record, page, state);
+  if (record->status.compressed && !record->invalid && !context.legacyCatalog) {
+    ReconstructCompressedRecord(*record, page, context);
   }
   return record;
 }
 
 }  // namespace
 
-void EnumerateRecords(PrimaryRecordPage& page, const AppState& state) {
+void EnumerateRecords(PrimaryRecordPage& page, const ReadContext& context) {
   if (!page.slotTable) return;
   const int n = page.header.slotCount;
   if (n > 8192 || !HeaderAllowsEnumeration(page.header)) return;
   const bool upperIndexLevel = page.header.pageType == kIndexPage && page.header.level > 0;
-  const bool allGhosts = page.header.ghostRecordCount >= n && !state.showDeleted;
+  const bool allGhosts = page.header.ghostRecordCount >= n && !context.showDeleted;
   const auto& slots = *page.slotTable;
   page.records.reserve(page.records.size() + static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     uint16_t o = i < static_cast<int>(slots.size()) ? slots[static_cast<size_t>(i)] : 0;
     if (upperIndexLevel || allGhosts || o == 0 || o >= kPageSize || o < kPageHeaderSize) {
+      // Offset 0 marks a slot whose record was removed; any other offset
+      // outside the record area points at no record.
+      if (!upperIndexLevel && !allGhosts && o != 0)
+        context.Report(DamageReason::kRecordRejected, page.header.thisPage.fileId, page.header.thisPage.page, i, o);
       page.records.push_back(nullptr);
       continue;
     }
-    page.records.push_back(RecordAtOffset(page, state, o, 0));
+    page.records.push_back(RecordAtOffset(page, context, o, 0));
   }
 }
 
-void EnumerateOneRecord(PrimaryRecordPage& page, const AppState& state, int slot, int forwardHops) {
+void EnumerateOneRecord(PrimaryRecordPage& page, const ReadContext& context, int slot, int forwardHops) {
   if (!page.slotTable) {
     page.records.push_back(nullptr);
     return;
@@ -60,7 +64,7 @@ void EnumerateOneRecord(PrimaryRecordPage& page, const AppState& state, int slot
   if (slot < 0 || slot >= page.header.slotCount || slot >= static_cast<int>(page.slotTable->size())) return;
   uint16_t o = (*page.slotTable)[static_cast<size_t>(slot)];
   if (o > 0 && o <= kPageSize - kPageHeaderSize) {
-    page.records.push_back(RecordAtOffset(page, state, o, forwardHops));
+    page.records.push_back(RecordAtOffset(page, context, o, forwardHops));
   } else {
     page.records.push_back(nullptr);
   }
@@ -72,7 +76,7 @@ namespace {
 // starts the deleted-record scan searches for: status byte (primary or
 // ghost data kind, with or without variable columns and versioning), second
 // status byte 0, fixed-part end offset F.
-std::vector<uint32_t> RecordStartMarkers(const PrimaryRecordPage& page, const AppState& state) {
+std::vector<uint32_t> RecordStartMarkers(const PrimaryRecordPage& page, const ReadContext& context) {
   std::set<uint16_t> ends = {132};  // the fixed part of the classic 128-byte layout
   uint16_t minimum = page.header.minimumRecordLength;
   if (minimum >= 4 && minimum < kMaxFixedLength) ends.insert(minimum);
@@ -88,25 +92,25 @@ std::vector<uint32_t> RecordStartMarkers(const PrimaryRecordPage& page, const Ap
   for (uint8_t status : {0x10, 0x30, 0x1C, 0x3C, 0x50, 0x70, 0x5C, 0x7C}) {
     for (uint16_t f : ends) markers.push_back(status | (uint32_t{f} << 16));
   }
-  (void)state;
+  (void)context;
   return markers;
 }
 
 }  // namespace
 
-void ScanForDeletedRecords(PrimaryRecordPage& page, const AppState& state) {
+void ScanForDeletedRecords(PrimaryRecordPage& page, const ReadContext& context) {
   if (!page.slotTable || !HeaderAllowsEnumeration(page.header)) return;
-  const std::vector<uint32_t> markers = RecordStartMarkers(page, state);
+  const std::vector<uint32_t> markers = RecordStartMarkers(page, context);
   auto isMarker = [&](int at) {
     uint32_t v = U32At(page.page(), at, 0xFFFFFFFF);
     return std::find(markers.begin(), markers.end(), v) != markers.end();
   };
   page.foundOffsets.assign(page.slotTable->begin(), page.slotTable->end());
   const size_t slotCount = page.foundOffsets.size();
-  const RecordContext ctx{page, state, 0};
+  const RecordContext ctx{page, context, 0};
   int p = kPageHeaderSize;
   int last = 0;
-  while (p < kPageSize - 2 && !state.StopRequested()) {
+  while (p < kPageSize - 2 && !context.StopRequested()) {
     int r = MeasureRecord(ctx, p);
     int searchFrom;
     if (r > 0) {
@@ -123,7 +127,7 @@ void ScanForDeletedRecords(PrimaryRecordPage& page, const AppState& state) {
     }
     int x = searchFrom == last ? searchFrom + 1 : searchFrom;
     bool found = false;
-    for (; x < kPageSize - 2 && !state.StopRequested(); ++x) {
+    for (; x < kPageSize - 2 && !context.StopRequested(); ++x) {
       if (isMarker(x)) {
         found = true;
         break;
@@ -138,26 +142,34 @@ void ScanForDeletedRecords(PrimaryRecordPage& page, const AppState& state) {
                                          page.foundOffsets.begin() + page.header.slotCount);
 }
 
-void BuildPrimaryRecordPage(PrimaryRecordPage& page, const AppState& state) {
-  ReadCompressionInformation(page, state);
-  if (state.showAdvancedDeleted && state.showDeleted) ScanForDeletedRecords(page, state);
-  EnumerateRecords(page, state);
+void BuildPrimaryRecordPage(PrimaryRecordPage& page, const ReadContext& context) {
+  ReadCompressionInformation(page, context);
+  if (context.showAdvancedDeleted && context.showDeleted) ScanForDeletedRecords(page, context);
+  EnumerateRecords(page, context);
 }
 
-void BuildPrimaryRecordPageForSlot(PrimaryRecordPage& page, const AppState& state, int slot, int forwardHops) {
-  ReadCompressionInformation(page, state);
-  EnumerateOneRecord(page, state, slot, forwardHops);
+void BuildPrimaryRecordPageForSlot(PrimaryRecordPage& page, const ReadContext& context, int slot, int forwardHops) {
+  ReadCompressionInformation(page, context);
+  EnumerateOneRecord(page, context, slot, forwardHops);
 }
 
-std::unique_ptr<CDataPage> LoadDataPage(DatabaseReader& reader, PageId id) {
-  auto page = reader.ReadDataPage(id);
-  if (page) BuildPrimaryRecordPage(*page, reader.state());
+std::unique_ptr<CDataPage> LoadDataPage(DatabaseReader& reader, const ReadContext& context, PageId id) {
+  auto page = reader.ReadDataPage(context, id);
+  if (!page) {
+    context.Report(DamageReason::kPageUnreadable, id.fileId, id.page);
+    return nullptr;
+  }
+  BuildPrimaryRecordPage(*page, context);
   return page;
 }
 
-std::unique_ptr<CDataPage> LoadCatalogPage(DatabaseReader& reader, PageId id) {
+std::unique_ptr<CDataPage> LoadCatalogPage(DatabaseReader& reader, const ReadContext& context, PageId id) {
   auto page = reader.ReadCatalogPage(id);
-  if (page) BuildPrimaryRecordPage(*page, reader.state());
+  if (!page) {
+    context.Report(DamageReason::kPageUnreadable, id.fileId, id.page);
+    return nullptr;
+  }
+  BuildPrimaryRecordPage(*page, context);
   return page;
 }
 

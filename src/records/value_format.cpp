@@ -269,13 +269,16 @@ std::string FormatReal(float value) {
 
 std::string ConvertCodePageText(ByteSpan bytes, int32_t codePage) { return CodePageToUtf8(bytes, codePage); }
 
-int32_t CodePageOfCollation(int32_t collationId, const AppState& state) {
+int32_t CodePageOfCollation(int32_t collationId, const ReadContext& context) {
+  const DatabaseCollation& database = context.collation;
   if (collationId != 0 && collationId != -1) {
-    if (state.collationFound && collationId == state.collationKey) return state.collationCodePage;
-    auto it = state.collations.find(collationId);
-    if (it != state.collations.end() && it->second.codePage > 0) return it->second.codePage;
+    if (database.found && collationId == database.key) return database.codePage;
+    if (context.collations != nullptr) {
+      auto it = context.collations->find(collationId);
+      if (it != context.collations->end() && it->second.codePage > 0) return it->second.codePage;
+    }
   }
-  if (state.collationFound && state.collationCodePage > 0) return state.collationCodePage;
+  if (database.found && database.codePage > 0) return database.codePage;
   return kSystemAnsiCodePage;
 }
 
@@ -347,10 +350,10 @@ std::string DisplayText(const CellValue& v) {
   }
 }
 
-CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const AppState& state) {
+CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
   if (value.empty()) return EmptyValueOf(t.typeIndex);
   // A sql_variant value carries its own type: decode it as such.
-  if (t.typeIndex == kTypeSqlVariant) return DecodeVariant(t.valueLength, t, value, column, state);
+  if (t.typeIndex == kTypeSqlVariant) return DecodeVariant(t.valueLength, t, value, column, context);
   if (t.isVariable) t.available = t.valueLength;
   if (t.consumed == 0) t.consumed = DeclaredLengthOf(column.typeText);
   int64_t n = t.valueLength;
@@ -404,11 +407,11 @@ CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& col
       break;
     }
     case kTypeChar:
-      if (needsN) out = Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, state)));
+      if (needsN) out = Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, context)));
       break;
     case kTypeVarchar:
     case kTypeText:
-      out = n >= 1 ? Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, state))) : Text({});
+      out = n >= 1 ? Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, context))) : Text({});
       break;
     case kTypeDatetime:
       if (n >= 1 && available > 7) out = Temporal(FormatDateTime(b.first(std::min<size_t>(8, b.size()))));
@@ -505,12 +508,12 @@ CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& col
   return out;
 }
 
-std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const AppState& state) {
-  return DisplayText(DecodeValue(t, value, column, state));
+std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
+  return DisplayText(DecodeValue(t, value, column, context));
 }
 
 CellValue DecodeVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const ColumnDescriptor& /*column*/,
-                        const AppState& state) {
+                        const ReadContext& context) {
   if (v.empty() || n < 1) return CellValue::Missing();
   v = v.first(std::min<size_t>(v.size(), static_cast<size_t>(n)));
   n = static_cast<int32_t>(v.size());
@@ -586,7 +589,7 @@ CellValue DecodeVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const Col
       break;
     case 167:
     case 175:
-      if (n >= 8) return Text(ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), state)));
+      if (n >= 8) return Text(ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), context)));
       break;
     case 231:
     case 239:
@@ -601,8 +604,8 @@ CellValue DecodeVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const Col
 }
 
 std::string FormatVariant(int32_t valueLength, TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column,
-                          const AppState& state) {
-  return DisplayText(DecodeVariant(valueLength, layout, value, column, state));
+                          const ReadContext& context) {
+  return DisplayText(DecodeVariant(valueLength, layout, value, column, context));
 }
 
 }  // namespace pagewright

@@ -13,7 +13,7 @@
 #include "pagestore/bytes.h"
 #include "records/cell_value.h"
 #include "records/column_descriptor.h"
-#include "state/app_state.h"
+#include "state/read_context.h"
 
 namespace pagewright {
 
@@ -85,18 +85,18 @@ TypeLayout ComputeTypeLayout(const ColumnDescriptor& column, BitCursor& bits, in
 // bytes from the value's start on (at least value length bytes for a
 // complete value); an empty span gives the type's empty value (an empty
 // string or empty binary) or, for other types, a missing one.
-CellValue DecodeValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const AppState& state);
+CellValue DecodeValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context);
 // The sql_variant decoder: byte 0 of the value is its base type id.
 CellValue DecodeVariant(int32_t valueLength, TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column,
-                        const AppState& state);
+                        const ReadContext& context);
 
 // The general formatter: the display text of DecodeValue (an empty span
 // gives an empty text).
-std::string FormatValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const AppState& state);
+std::string FormatValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context);
 
 // The sql_variant formatter: the display text of DecodeVariant.
 std::string FormatVariant(int32_t valueLength, TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column,
-                          const AppState& state);
+                          const ReadContext& context);
 
 // Helpers, one text each.
 std::string FormatDecimal(ByteSpan value, int precision, int scale);
@@ -119,7 +119,7 @@ std::string ConvertCodePageText(ByteSpan bytes, int32_t codePage);
 // The code page of a character column: its collation's when the collation
 // table knows it, otherwise the database collation's, otherwise the system
 // code page.
-int32_t CodePageOfCollation(int32_t collationId, const AppState& state);
+int32_t CodePageOfCollation(int32_t collationId, const ReadContext& context);
 
 // Bytes that are exactly half zero are taken as UTF-16 (for values whose
 // type is not known); otherwise 8-bit text in the system code page.

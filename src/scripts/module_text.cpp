@@ -26,33 +26,34 @@ std::vector<ColumnDescriptor> SyscommentsColumns() {
           DescribeColumn("ctext", "varbinary(-1)", kTypeVarbinary)};
 }
 
-std::vector<ColumnDescriptor> ModuleTableColumns(DatabaseCatalog& catalog) {
-  if (!catalog.database->state().legacyCatalogMode) return SysobjvaluesColumns();
+std::vector<ColumnDescriptor> ModuleTableColumns(const DatabaseCatalog& catalog) {
+  if (!catalog.legacyCatalog) return SysobjvaluesColumns();
   for (const char* name : {"syscomments", "dbo.syscomments"}) {
-    auto columns = LoadObjectDetails(catalog, name, "S ", {});
+    auto columns = LoadObjectDetails(catalog, name, "S ", {}).descriptors;
     if (!columns.empty()) return columns;
   }
   return SyscommentsColumns();
 }
 
-void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std::vector<ModuleValue>& target,
-                          const std::vector<ColumnDescriptor>& columns, NotificationSink* sink) {
-  AppState& state = reader.state();
-  const bool legacy = state.legacyCatalogMode;
-  SendLogLine(sink, module_text::kRetrieving);
+void RetrieveModuleValues(DatabaseReader& reader, const ReadContext& read, const DatabaseCatalog& catalog,
+                          std::vector<ModuleValue>& target, const std::vector<ColumnDescriptor>& columns,
+                          ReadEventSink* events) {
+  const bool legacy = read.legacyCatalog;
+  Emit(events, ReadEventCode::kModulesRetrieving);
   std::vector<PageListEntry> pages;
   if (auto it = reader.objectPageMap.find(legacy ? kSyscomments : kSysobjvalues); it != reader.objectPageMap.end())
     pages = it->second;
   const auto n = static_cast<int64_t>(pages.size());
-  SendProgressRange(sink, 0, n);
-  DecodeMode mode{!legacy && !catalog.tableRowsetColumns.empty(), true};
+  Emit(events, ReadEventCode::kProgressRange, 0, n);
+  // Module rows follow the rowset layout where the catalog has rowset
+  // columns (SQL Server 2008 and later); 2005 and 2000 rows are read by
+  // position.
+  DecodeMode mode{!legacy && !catalog.rowsetColumns.empty(), true};
   RowDecodeContext context{columns};
-  const RowDecodeContext* previous = state.currentDecodeContext;
-  state.currentDecodeContext = &context;
-  for (int64_t i = 0; i < n && !state.StopRequested(); ++i) {
+  for (int64_t i = 0; i < n && !read.StopRequested(); ++i) {
     const PageListEntry& entry = pages[static_cast<size_t>(i)];
     if (legacy && entry.pageType != kDataPage) continue;
-    for (const DecodedRow& row : ReadPageRows(reader, entry.id(), context, mode, true)) {
+    for (const DecodedRow& row : ReadPageRows(reader, read, entry.id(), context, mode, true)) {
       if (row.empty()) continue;
       ModuleValue v;
       if (!legacy) {
@@ -70,11 +71,10 @@ void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std:
       }
       target.push_back(std::move(v));
     }
-    SendProgressPos(sink, i);
+    Emit(events, ReadEventCode::kProgressPosition, i);
   }
-  state.currentDecodeContext = previous;
-  SendProgressPos(sink, n);
-  SendLogLine(sink, module_text::kRetrieved);
+  Emit(events, ReadEventCode::kProgressPosition, n);
+  Emit(events, ReadEventCode::kModulesRetrieved);
 }
 
 std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values,

@@ -14,14 +14,10 @@
 
 #include "catalog/database_catalog.h"
 #include "catalog/object_details.h"
-#include "state/notifications.h"
+#include "state/read_context.h"
+#include "state/read_events.h"
 
 namespace pagewright {
-
-namespace module_text {
-constexpr const char* kRetrieving = "Retrieving Objects of Sysobjvalues System Tables...........";
-constexpr const char* kRetrieved = "Retrieving  Objects of Sysobjvalues System Tables has been done...........";
-}  // namespace module_text
 
 // The columns the shell decodes the module text tables with.
 std::vector<ColumnDescriptor> SysobjvaluesColumns();
@@ -30,13 +26,14 @@ std::vector<ColumnDescriptor> SyscommentsColumns();
 // The columns to decode module text rows with: sysobjvalues', or in a SQL
 // Server 2000 catalog those of its syscomments table when the catalog knows
 // them, else the fixed syscomments list.
-std::vector<ColumnDescriptor> ModuleTableColumns(DatabaseCatalog& catalog);
+std::vector<ColumnDescriptor> ModuleTableColumns(const DatabaseCatalog& catalog);
 
 // Reads every row of sysobjvalues (object id 60), or syscomments (6) under
-// SQL Server 2000 catalogs, into `target`; reports the log lines and
-// progress through `sink`.
-void RetrieveModuleValues(DatabaseReader& reader, DatabaseCatalog& catalog, std::vector<ModuleValue>& target,
-                          const std::vector<ColumnDescriptor>& columns, NotificationSink* sink);
+// SQL Server 2000 catalogs, into `target`; reports its start, progress and
+// end through `events`.
+void RetrieveModuleValues(DatabaseReader& reader, const ReadContext& read, const DatabaseCatalog& catalog,
+                          std::vector<ModuleValue>& target, const std::vector<ColumnDescriptor>& columns,
+                          ReadEventSink* events);
 
 // The definition of an object: the pieces stored for its id, joined in
 // order; 8-bit pieces are read in `codePage` (the database's).

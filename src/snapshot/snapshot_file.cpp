@@ -74,7 +74,7 @@ bool ReadHeader(Reader& r, SnapshotHeader& h) {
   return true;
 }
 
-bool ReadMap(Reader& r, PageMap& map, const AppState& state) {
+bool ReadMap(Reader& r, PageMap& map, const ReadContext& state) {
   uint64_t keys = 0;
   if (!r.Get(keys)) return false;
   for (uint64_t k = 0; k < keys; ++k) {
@@ -94,8 +94,8 @@ bool ReadMap(Reader& r, PageMap& map, const AppState& state) {
 
 }  // namespace
 
-bool WriteSnapshot(const std::string& snapshotPath, const std::string& databasePath, bool advanced,
-                   const DatabaseReader& reader, const AppState& state) {
+bool WriteSnapshot(const std::string& snapshotPath, const SnapshotHeader& header, const DatabaseReader& reader) {
+  const std::string& databasePath = header.databasePath;
   std::ofstream out(snapshotPath, std::ios::binary | std::ios::trunc);
   if (!out) return false;
   Writer w(out);
@@ -107,12 +107,12 @@ bool WriteSnapshot(const std::string& snapshotPath, const std::string& databaseP
   }
   w.Put<uint32_t>(static_cast<uint32_t>(pathBytes.size()));
   w.Bytes(pathBytes);
-  w.Put<uint8_t>(advanced ? 1 : 0);
-  w.Put<uint8_t>(state.collationAutoDetect ? 1 : 0);
-  if (!state.collationAutoDetect) w.Put<int64_t>(state.manualCollationKey);
-  w.Put<uint8_t>(state.legacyCatalogMode ? 1 : 0);
-  w.Put<uint8_t>(state.showDeleted ? 1 : 0);
-  w.Put<uint8_t>(state.showAdvancedDeleted ? 1 : 0);
+  w.Put<uint8_t>(header.advanced ? 1 : 0);
+  w.Put<uint8_t>(header.collationAutoDetect ? 1 : 0);
+  if (!header.collationAutoDetect) w.Put<int64_t>(header.manualCollationKey);
+  w.Put<uint8_t>(header.legacyCatalogMode ? 1 : 0);
+  w.Put<uint8_t>(header.showDeleted ? 1 : 0);
+  w.Put<uint8_t>(header.showAdvancedDeleted ? 1 : 0);
   WriteMap(w, reader.objectPageMap);
   WriteMap(w, reader.dataPageMap);
   WriteMap(w, reader.iamPageMap);
@@ -129,15 +129,16 @@ std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& snapshotPath
   return h;
 }
 
-bool ReadSnapshotMaps(const std::string& snapshotPath, DatabaseReader& reader, NotificationSink* sink) {
-  SendStatusText(sink, snapshot_text::kLoading);
+bool ReadSnapshotMaps(const std::string& snapshotPath, DatabaseReader& reader, const ReadContext& context,
+                      ReadEventSink* events) {
+  Emit(events, ReadEventCode::kSnapshotLoading);
   std::ifstream in(snapshotPath, std::ios::binary);
   if (!in) return false;
   Reader r(in);
   SnapshotHeader h;
   PageMap maps[3];
-  if (!ReadHeader(r, h) || !ReadMap(r, maps[0], reader.state()) || !ReadMap(r, maps[1], reader.state()) ||
-      !ReadMap(r, maps[2], reader.state())) {
+  if (!ReadHeader(r, h) || !ReadMap(r, maps[0], context) || !ReadMap(r, maps[1], context) ||
+      !ReadMap(r, maps[2], context)) {
     return false;
   }
   PageMap* targets[3] = {&reader.objectPageMap, &reader.dataPageMap, &reader.iamPageMap};

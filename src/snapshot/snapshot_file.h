@@ -26,12 +26,6 @@
 
 namespace pagewright {
 
-namespace snapshot_text {
-constexpr const char* kLoading = "Loading snapshot...please wait ......................";
-constexpr const char* kSaving = "Saving Snapshot..Please wait....";
-constexpr const char* kSaved = "Snapshot Saved successfully in path ";
-constexpr const char* kCannotSave = "Snapshot cannot be saved.";
-}  // namespace snapshot_text
 
 struct SnapshotHeader {
   std::string databasePath;
@@ -43,10 +37,10 @@ struct SnapshotHeader {
   bool showAdvancedDeleted = false;
 };
 
-// Writes the snapshot; the options come from `state`. False when the file
-// cannot be created or written.
-bool WriteSnapshot(const std::string& snapshotPath, const std::string& databasePath, bool advanced,
-                   const DatabaseReader& reader, const AppState& state);
+// Writes the snapshot: `header` (database path and options), then the
+// reader's three page maps. False when the file cannot be created or
+// written.
+bool WriteSnapshot(const std::string& snapshotPath, const SnapshotHeader& header, const DatabaseReader& reader);
 
 // Reads the header; the file is opened for reading only. None when it cannot
 // be opened or is too short.
@@ -55,7 +49,9 @@ std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& snapshotPath
 // Adds the three page maps of the snapshot to the reader's maps (an existing
 // list of a key is extended). False, with the maps left as they were, when
 // the file cannot be opened or ends before all three maps are complete.
-bool ReadSnapshotMaps(const std::string& snapshotPath, DatabaseReader& reader, NotificationSink* sink);
+// `events` hears that the load starts.
+bool ReadSnapshotMaps(const std::string& snapshotPath, DatabaseReader& reader, const ReadContext& context,
+                      ReadEventSink* events);
 
 }  // namespace pagewright
 

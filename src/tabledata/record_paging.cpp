@@ -19,16 +19,24 @@ bool NonZero(PageId id) { return id.fileId != 0 && id.page != 0; }
 
 }  // namespace
 
-std::vector<PageId> IamChainPages(DatabaseReader& reader, PageId firstIam, const std::vector<PageId>& legacyIamPages,
-                                  bool legacy) {
+std::vector<PageId> IamChainPages(DatabaseReader& reader, const ReadContext& context, PageId firstIam,
+                                  const std::vector<PageId>& legacyIamPages, bool legacy) {
   std::vector<PageId> out;
   std::set<PageId> visited;
-  const AppState& state = reader.state();
   size_t legacyIndex = 0;
   PageId current = legacy ? (legacyIamPages.empty() ? PageId{0, 0} : legacyIamPages[0]) : firstIam;
-  while (current.page != 0 && !state.StopRequested() && visited.insert(current).second) {
-    auto iam = reader.ReadIamPage(current);
-    if (!iam) break;
+  while (current.page != 0 && !context.StopRequested()) {
+    if (!visited.insert(current).second) {
+      // A list of SQL Server 2000 IAM pages may name one twice; only a
+      // next-page reference that comes back is a damaged chain.
+      if (!legacy) context.Report(DamageReason::kChainLoop, current.fileId, current.page);
+      break;
+    }
+    auto iam = reader.ReadIamPage(context, current);
+    if (!iam) {
+      context.Report(DamageReason::kPageUnreadable, current.fileId, current.page);
+      break;
+    }
     for (const PageId& single : iam->singlePages) {
       if (single.page > 0 && static_cast<uint64_t>(single.page) <= reader.oldPageCount && single.fileId != 0)
         out.push_back(single);
@@ -46,33 +54,48 @@ std::vector<PageId> IamChainPages(DatabaseReader& reader, PageId firstIam, const
   return out;
 }
 
-std::vector<PageId> DataChainPages(DatabaseReader& reader, PageId start) {
+namespace {
+
+// The pages a chain of next-page references names from `start`, start
+// first. A page's successor is listed when `everyPage` or when the page is
+// a data page; the walk goes on either way. A chain that comes back to a
+// page already walked is damaged: it ends there (and is reported when
+// `reportLoop`).
+std::vector<PageId> WalkChain(DatabaseReader& reader, const ReadContext& context, PageId start, bool everyPage,
+                              bool reportLoop) {
   std::vector<PageId> out;
   std::set<PageId> visited;
-  const AppState& state = reader.state();
   if (NonZero(start)) out.push_back(start);
   PageId current = start;
-  // A chain that comes back to a page already walked is damaged: it ends there.
-  while (current.page != 0 && !state.StopRequested() && visited.insert(current).second) {
-    auto header = reader.ReadPageHeaderFromSource(current);
-    if (!header) break;
+  while (current.page != 0 && !context.StopRequested() && visited.insert(current).second) {
+    auto header = reader.ReadPageHeader(context, current);
+    if (!header) break;  // the page itself is reported when its rows are read
     PageId next = header->nextPage;
-    if (NonZero(next) && header->pageType == kDataPage && !visited.count(next)) out.push_back(next);
+    if (NonZero(next) && visited.count(next)) {
+      if (reportLoop) context.Report(DamageReason::kChainLoop, current.fileId, current.page);
+      break;
+    }
+    if (NonZero(next) && (everyPage || header->pageType == kDataPage)) out.push_back(next);
     current = next;
   }
   return out;
 }
 
+}  // namespace
+
+std::vector<PageId> DataChainPages(DatabaseReader& reader, const ReadContext& context, PageId start) {
+  return WalkChain(reader, context, start, false, true);
+}
+
 std::vector<DecodedRow> RecordPaging::LoadFrom(Bookmark start, bool placeholders, const Progress& progress) {
-  AppState& state = reader_.state();
   RowDecodeContext context{columns_};
-  state.currentDecodeContext = &context;
-  state.placeholderMode = placeholders;
+  ReadContext read = read_;
+  read.placeholders = placeholders;
   std::vector<DecodedRow> rows;
   endReached_ = true;
   bool full = false;
-  for (int64_t p = start.page; p < static_cast<int64_t>(pages_.size()) && !state.StopRequested(); ++p) {
-    auto pageRows = ReadPageRows(reader_, pages_[static_cast<size_t>(p)], context, mode_);
+  for (int64_t p = start.page; p < static_cast<int64_t>(pages_.size()) && !read.StopRequested(); ++p) {
+    auto pageRows = ReadPageRows(reader_, read, pages_[static_cast<size_t>(p)], context, mode_);
     for (int64_t j = p == start.page ? start.record : 0; j < static_cast<int64_t>(pageRows.size()); ++j) {
       if (full) {
         // A record follows the full grid page: the next grid page starts here.
@@ -86,8 +109,6 @@ std::vector<DecodedRow> RecordPaging::LoadFrom(Bookmark start, bool placeholders
     if (progress) progress(p + 1);
     if (!endReached_) break;
   }
-  state.currentDecodeContext = nullptr;
-  state.placeholderMode = false;
   return rows;
 }
 
@@ -98,21 +119,21 @@ std::vector<DecodedRow> RecordPaging::FillFirst(const Progress& progress) {
 }
 
 void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::vector<DecodedRow>& rows) {
-  const AppState& state = reader_.state();
+  const ReadContext& read = read_;
   auto useCatalogList = [&] {
     pages_.clear();
-    for (PageId p : catalog_.tablePages)
+    for (PageId p : details_.tablePages)
       if (NonZero(p)) pages_.push_back(p);
     source_ = PageListSource::kCatalogList;
     rows = FillFirst(progress);
   };
   auto useIam = [&](PageId firstIam, const std::vector<PageId>& legacyList) {
-    pages_ = IamChainPages(reader_, firstIam, legacyList, state.legacyCatalogMode);
+    pages_ = IamChainPages(reader_, read, firstIam, legacyList, read.legacyCatalog);
     source_ = PageListSource::kIamChain;
     rows = FillFirst(progress);
   };
   auto useChain = [&](PageId start) {
-    pages_ = DataChainPages(reader_, start);
+    pages_ = DataChainPages(reader_, read, start);
     source_ = PageListSource::kDataChain;
     rows = FillFirst(progress);
   };
@@ -121,28 +142,23 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
     useCatalogList();
     return;
   }
-  if (state.legacyCatalogMode) {
-    const int32_t objectId = catalog_.currentObject.id;
+  if (read.legacyCatalog) {
+    const int32_t objectId = details_.currentObject.id;
     auto row = catalog_.legacyIndexMap.find(objectId);
     if (row != catalog_.legacyIndexMap.end()) {
       // The chain of the clustered index, then every page of the table the
       // chain did not reach.
       PageId start{static_cast<int16_t>(row->second.fileId), static_cast<int32_t>(row->second.firstPage)};
-      std::vector<PageId> chain;
-      std::set<PageId> seen;
-      PageId current = start;
-      while (NonZero(current) && !state.StopRequested() && seen.insert(current).second) {
-        chain.push_back(current);
-        auto page = reader_.ReadDataPage(current);
-        if (!page) break;
-        current = page->header.nextPage;
-      }
+      // SQL Server 2000 leaves the last page of a small table naming a page
+      // already walked: the walk ends there without loss.
+      std::vector<PageId> chain = WalkChain(reader_, read, start, true, false);
+      std::set<PageId> seen(chain.begin(), chain.end());
       if (chain.empty()) {
         useCatalogList();
         return;
       }
-      for (PageId p : catalog_.tablePages) {
-        if (state.StopRequested()) break;
+      for (PageId p : details_.tablePages) {
+        if (read.StopRequested()) break;
         if (NonZero(p) && seen.insert(p).second) chain.push_back(p);
       }
       pages_ = std::move(chain);
@@ -157,25 +173,26 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
     return;
   }
 
-  if (!catalog_.partitionAllocUnits.empty()) {
+  if (!details_.partitionAllocUnits.empty()) {
     // A partitioned table: the pages of every partition, in partition order,
     // each partition read as an unpartitioned table would be (its leaf chain
     // for a clustered index, else its IAM chain; the other where the first
     // gives nothing).
-    const bool heap = catalog_.currentRowset.indexId == 0;
+    const bool heap = details_.currentRowset.indexId == 0;
     std::set<PageId> seen;
     pages_.clear();
-    for (const AllocUnitRow& unit : catalog_.partitionAllocUnits) {
-      if (state.StopRequested()) break;
+    for (const AllocUnitRow& unit : details_.partitionAllocUnits) {
+      if (read.StopRequested()) break;
       std::vector<PageId> part;
       const bool chainFirst = !heap && ValidPage(reader_, unit.firstPage) && [&] {
-        auto header = reader_.ReadPageHeader(unit.firstPage);
+        auto header = reader_.ReadPageHeader(read, unit.firstPage);
         return header && header->pageType == kDataPage && header->level == 0;
       }();
-      if (chainFirst) part = DataChainPages(reader_, unit.firstPage);
+      if (chainFirst) part = DataChainPages(reader_, read, unit.firstPage);
       if (part.empty() && ValidPage(reader_, unit.firstIamPage))
-        part = IamChainPages(reader_, unit.firstIamPage, {}, false);
-      if (part.empty() && heap && ValidPage(reader_, unit.firstPage)) part = DataChainPages(reader_, unit.firstPage);
+        part = IamChainPages(reader_, read, unit.firstIamPage, {}, false);
+      if (part.empty() && heap && ValidPage(reader_, unit.firstPage))
+        part = DataChainPages(reader_, read, unit.firstPage);
       for (PageId p : part)
         if (seen.insert(p).second) pages_.push_back(p);
     }
@@ -184,14 +201,14 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
     return;
   }
 
-  const AllocUnitRow& unit = catalog_.currentAllocUnit;
+  const AllocUnitRow& unit = details_.currentAllocUnit;
   const PageId first = unit.firstPage;
   const PageId firstIam = unit.firstIamPage;
   if (firstIam.page <= 0) {
     // No IAM page: an allocation unit of a table its rowset counts as empty
     // owns no pages (pages still carrying its key are left over from before);
     // otherwise the catalog's page list is all there is to read.
-    if (catalog_.currentRowset.rowCount == 0 && unit.firstPage.page == 0) {
+    if (details_.currentRowset.rowCount == 0 && unit.firstPage.page == 0) {
       pages_.clear();
       source_ = PageListSource::kNone;
       return;
@@ -199,13 +216,20 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
     useCatalogList();
     return;
   }
-  if (catalog_.currentRowset.indexId == 0) {  // a heap
+  // The catalog names where the table's pages are listed: an IAM page past
+  // the end of its file is lost, and with it every page it lists (the first
+  // data page too when it lies there as well).
+  if (!ValidPage(reader_, firstIam)) {
+    read.Report(DamageReason::kPageUnreadable, firstIam.fileId, firstIam.page);
+    if (first.page > 0 && !ValidPage(reader_, first)) read.Report(DamageReason::kPageUnreadable, first.fileId, first.page);
+  }
+  if (details_.currentRowset.indexId == 0) {  // a heap
     if (ValidPage(reader_, firstIam)) useIam(firstIam, {});
     if (rows.empty()) useChain(first);
     return;
   }
   if (ValidPage(reader_, first)) {
-    auto header = reader_.ReadPageHeader(first);
+    auto header = reader_.ReadPageHeader(read, first);
     if (header && header->pageType == kDataPage && header->level == 0) {
       useChain(first);
       if (rows.empty() && ValidPage(reader_, firstIam)) useIam(firstIam, {});
@@ -218,7 +242,7 @@ void RecordPaging::Dispatch(bool advancedMode, const Progress& progress, std::ve
 std::vector<DecodedRow> RecordPaging::ShowTable(const std::vector<ColumnDescriptor>& columns, bool advancedMode,
                                                 const Progress& progress) {
   columns_ = columns;
-  mode_ = DecodeMode{!reader_.state().legacyCatalogMode && !catalog_.tableRowsetColumns.empty(), false};
+  mode_ = DecodeMode{!read_.legacyCatalog && !details_.tableRowsetColumns.empty(), false};
   pages_.clear();
   source_ = PageListSource::kNone;
   starts_ = {Bookmark{0, 0}};
@@ -226,9 +250,6 @@ std::vector<DecodedRow> RecordPaging::ShowTable(const std::vector<ColumnDescript
   endReached_ = true;
   std::vector<DecodedRow> rows;
   Dispatch(advancedMode, progress, rows);
-  AppState& state = reader_.state();
-  if (state.StopRequested()) state.stopRequested = false;
-  state.placeholderMode = false;
   first_ = 0;
   last_ = static_cast<int64_t>(rows.size());
   return rows;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "catalog/database_catalog.h"
+#include "catalog/object_details.h"
 #include "tabledata/row_decoder.h"
 
 namespace pagewright {
@@ -36,20 +37,25 @@ enum class PageListSource { kNone, kIamChain, kDataChain, kCatalogList };
 // The pages an IAM chain names: each IAM page's single pages, then the
 // pages of its allocated extents; the chain follows next-page references
 // (or, for SQL Server 2000 catalogs, the given list of IAM pages).
-std::vector<PageId> IamChainPages(DatabaseReader& reader, PageId firstIam, const std::vector<PageId>& legacyIamPages,
-                                  bool legacy);
-// The doubly linked chain of data pages from `start`.
-std::vector<PageId> DataChainPages(DatabaseReader& reader, PageId start);
+// An IAM page that cannot be read and a chain that loops are reported.
+std::vector<PageId> IamChainPages(DatabaseReader& reader, const ReadContext& context, PageId firstIam,
+                                  const std::vector<PageId>& legacyIamPages, bool legacy);
+// The doubly linked chain of data pages from `start`; a chain that comes
+// back to a page already walked ends there and is reported.
+std::vector<PageId> DataChainPages(DatabaseReader& reader, const ReadContext& context, PageId start);
 
 class RecordPaging {
  public:
   using Progress = std::function<void(int64_t position)>;
 
-  RecordPaging(DatabaseReader& reader, DatabaseCatalog& catalog) : reader_(reader), catalog_(catalog) {}
+  // Every read of the table goes through `read` (its page source, options
+  // and damage reporter); the first grid page adds placeholders to it.
+  RecordPaging(DatabaseReader& reader, const DatabaseCatalog& catalog, ObjectDetails details, const ReadContext& read)
+      : reader_(reader), catalog_(catalog), details_(std::move(details)), read_(read) {}
 
   // A tree click on a table: finds its pages and loads the first grid page
   // (large values shown as placeholders). `columns` are the table's
-  // descriptors (the catalog's working set must describe that table).
+  // descriptors (the working set given at construction describes it).
   std::vector<DecodedRow> ShowTable(const std::vector<ColumnDescriptor>& columns, bool advancedMode,
                                     const Progress& progress);
   // The following / preceding grid page; empty when there is none.
@@ -77,7 +83,9 @@ class RecordPaging {
   void Dispatch(bool advancedMode, const Progress& progress, std::vector<DecodedRow>& rows);
 
   DatabaseReader& reader_;
-  DatabaseCatalog& catalog_;
+  const DatabaseCatalog& catalog_;
+  ObjectDetails details_;
+  ReadContext read_;
   std::vector<ColumnDescriptor> columns_;
   DecodeMode mode_;
   std::vector<PageId> pages_;

@@ -25,12 +25,12 @@ bool IsBinaryTypeIndex(int32_t t) { return t == kTypeVarbinary || t == kTypeClr;
 
 class RecordDecoder {
  public:
-  RecordDecoder(const CPrimaryRecord& r, RowDecodeContext& ctx, DatabaseReader& reader, const DecodeMode& mode,
-                const std::vector<int>& storedRank, const std::vector<int32_t>& declaredLengths)
+  RecordDecoder(const CPrimaryRecord& r, RowDecodeContext& ctx, DatabaseReader& reader, const ReadContext& read,
+                const DecodeMode& mode, const std::vector<int>& storedRank, const std::vector<int32_t>& declaredLengths)
       : r_(r),
         ctx_(ctx),
         reader_(reader),
-        state_(reader.state()),
+        read_(read),
         mode_(mode),
         storedRank_(storedRank),
         declaredLengths_(declaredLengths) {
@@ -50,7 +50,7 @@ class RecordDecoder {
   CellValue Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags, bool& assigned);
   CellValue Fixed(ColumnDescriptor& c, TypeLayout& layout);
   CellValue CompressedFixed(ColumnDescriptor& c, int code, size_t stored);
-  int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, state_); }
+  int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, read_); }
   // The declared length of the column being decoded, which DecodeValue
   // would otherwise parse from its type text for every value.
   void Prime(TypeLayout& layout) const {
@@ -60,7 +60,7 @@ class RecordDecoder {
   const CPrimaryRecord& r_;
   RowDecodeContext& ctx_;
   DatabaseReader& reader_;
-  const AppState& state_;
+  const ReadContext& read_;
   const DecodeMode& mode_;
   const std::vector<int>& storedRank_;
   const std::vector<int32_t>& declaredLengths_;
@@ -81,7 +81,7 @@ CellValue RecordDecoder::Sparse(const ColumnDescriptor& c) {
     layout.valueLength = static_cast<int16_t>(item.range.length);
     layout.available = item.range.length;
     Prime(layout);
-    text = DecodeValue(layout, r_.Bytes(item), c, state_);
+    text = DecodeValue(layout, r_.Bytes(item), c, read_);
   }
   return text;
 }
@@ -89,7 +89,7 @@ CellValue RecordDecoder::Sparse(const ColumnDescriptor& c) {
 CellValue RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags,
                                  bool& assigned) {
   const bool xml = typeIndex == kTypeXml;
-  const bool placeholders = state_.placeholderMode && !mode_.moduleForm;
+  const bool placeholders = read_.placeholders && !mode_.moduleForm;
   LargeValueFlags lob{flags.variant, flags.binary, flags.unicode, CodePage(c)};
   if (value.empty()) {
     assigned = false;
@@ -98,20 +98,20 @@ CellValue RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, B
   auto placeholder = [](const char* text) { return CellValue::Textual(CellKind::kPlaceholder, text); };
   if (value.size() == kTextPointerSize && value[0] == 0) {
     if (xml) {
-      auto bytes = ReadTextPointerBytes(value, reader_);
+      auto bytes = ReadTextPointerBytes(value, reader_, read_);
       return bytes ? CellValue::Text(ConvertLargeValue(*bytes)) : CellValue::Missing();
     }
     if (placeholders) return placeholder(kBinaryPlaceholder);
-    return ReadTextPointerCell(value, reader_, lob);
+    return ReadTextPointerCell(value, reader_, read_, lob);
   }
   int kind = value[0] != 0 ? value[0] : U16At(value, 0);
   if (kind == kRowOverflowPointer || kind == kBlobRootPointer) {
     if (xml) {
       if (kind == kBlobRootPointer && placeholders && !mode_.rowset) return placeholder(kBigBinaryPlaceholder);
-      return CellValue::Text(ConvertLargeValue(ReadInRowRootBytes(value, reader_)));
+      return CellValue::Text(ConvertLargeValue(ReadInRowRootBytes(value, reader_, read_)));
     }
     if (kind == kBlobRootPointer && placeholders) return placeholder(kBigBinaryPlaceholder);
-    return ReadInRowRootCell(value, reader_, lob);
+    return ReadInRowRootCell(value, reader_, read_, lob);
   }
   return CellValue::Missing();
 }
@@ -127,7 +127,7 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
     if (!mode_.moduleForm && index >= 0 && typeIndex != kTypeSqlVariant) {
       BitCursor bits;
       TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex == kTypeImage ? kTypeVarbinary : typeIndex);
-      return DecodeValue(layout, ByteSpan(), c, state_);
+      return DecodeValue(layout, ByteSpan(), c, read_);
     }
     return CellValue::Missing();
   }
@@ -148,7 +148,7 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
     // A value of no bytes: the type's empty value (an empty string or binary).
     BitCursor bits;
     TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex);
-    text = DecodeValue(layout, ByteSpan(), c, state_);
+    text = DecodeValue(layout, ByteSpan(), c, read_);
   } else if (item.range.present) {
     BitCursor bits;
     ColumnDescriptor retyped;  // copied only when the type read differs
@@ -165,8 +165,8 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
     layout.isVariable = 1;
     Prime(layout);
     ByteSpan value = r_.Bytes(item);
-    text = typeIndex == kTypeSqlVariant ? DecodeVariant(item.range.length, layout, value, typed, state_)
-                                        : DecodeValue(layout, value, typed, state_);
+    text = typeIndex == kTypeSqlVariant ? DecodeVariant(item.range.length, layout, value, typed, read_)
+                                        : DecodeValue(layout, value, typed, read_);
   }
   ++variableCounter_;
   ++processed_;
@@ -185,7 +185,7 @@ CellValue RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   if (!mode_.rowset && leaf < 0) leaf = 3 - leaf;
   int64_t at = -1;
   bool advanceByFixedSize = false;
-  if (!mode_.rowset && state_.legacyCatalogMode) {
+  if (!mode_.rowset && read_.legacyCatalog) {
     const int64_t legacy = c.legacyOffsetInRow;
     if (c.leafOffset < 0 && legacy > 0 && legacy - 4 < length) {
       at = legacy - 4;
@@ -211,7 +211,7 @@ CellValue RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   const ByteSpan value = fixed.subspan(static_cast<size_t>(at));
   // Only where DecodeValue would set it too: the cursor below reads it.
   if (!value.empty() && layout.typeIndex != kTypeSqlVariant) Prime(layout);
-  CellValue text = DecodeValue(layout, value, c, state_);
+  CellValue text = DecodeValue(layout, value, c, read_);
   if (advanceByFixedSize && layout.consumed == 0) {
     fixedCursor_ = at + layout.fixedSize;
   } else {
@@ -237,7 +237,7 @@ CellValue RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t s
     if (c.typeIndex == kTypeDecimal || c.typeIndex == kTypeNumeric) empty[0] = 1;  // the sign byte: positive
     layout.available = layout.valueLength;
     Prime(layout);
-    return DecodeValue(layout, empty, c, state_);
+    return DecodeValue(layout, empty, c, read_);
   }
   ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
   if (value.empty()) return CellValue::Missing();
@@ -247,7 +247,7 @@ CellValue RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t s
     layout.isVariable = 1;
   }
   Prime(layout);
-  return DecodeValue(layout, value, c, state_);
+  return DecodeValue(layout, value, c, read_);
 }
 
 bool RecordDecoder::Decode(CellRow& row) {
@@ -340,7 +340,7 @@ bool RecordDecoder::Decode(CellRow& row) {
       if (!mode_.rowset && nullFlag) {
         ++variableCounter_;
       } else {
-        if (!mode_.rowset && state_.legacyCatalogMode && !nullFlag && variableCounter_ < r_.values.size()) {
+        if (!mode_.rowset && read_.legacyCatalog && !nullFlag && variableCounter_ < r_.values.size()) {
           const ValueItem& here = r_.values[variableCounter_];
           if (!here.range.present || here.range.length == 0) {
             size_t alternative = c.legacyOffsetInRow < 0 ? static_cast<size_t>(-1 - c.legacyOffsetInRow) : 0;
@@ -399,33 +399,45 @@ PageDecodePlan PlanFor(const RowDecodeContext& context) {
 
 }  // namespace
 
-void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const DecodeMode& mode,
-                     std::vector<TypedRow>& rows) {
+void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const ReadContext& read,
+                     const DecodeMode& mode, std::vector<TypedRow>& rows) {
   // The rows already in `rows` are reused (their cell lists keep their
   // room), so that decoding page after page into one list allocates little.
   size_t used = 0;
-  const AppState& state = reader.state();
   const PageDecodePlan plan = PlanFor(context);
+  const PageId here = page.header.thisPage;
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
-  for (size_t i = 0; i < n && !state.StopRequested(); ++i) {
+  for (size_t i = 0; i < n && !read.StopRequested(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
-    if (r == nullptr || r->status.kind == kIndexRecord || r->invalid) continue;
-    if (!state.showDeleted && r->ghost) continue;
-    RecordDecoder decoder(*r, context, reader, mode, plan.rank, plan.declared);
+    if (r == nullptr || r->status.kind == kIndexRecord) continue;
+    if (r->invalid) {
+      // Ghosts of deleted rows and row versions are no damage; any other
+      // record a data page holds should have parsed.
+      const int32_t kind = r->status.kind;
+      if (kind != kGhostDataRecord && kind != kGhostVersionRecord)
+        read.Report(DamageReason::kRecordRejected, here.fileId, here.page, static_cast<int32_t>(i));
+      continue;
+    }
+    if (!read.showDeleted && r->ghost) continue;
+    RecordDecoder decoder(*r, context, reader, read, mode, plan.rank, plan.declared);
     if (used == rows.size()) rows.emplace_back();
     TypedRow& row = rows[used];
     // The record's own kind: with deleted records shown the ghost flag is
     // left clear, but a ghost record stays a deleted row.
     row.deleted = r->ghost || r->status.kind == kGhostDataRecord || r->status.kind == kGhostVersionRecord;
-    if (decoder.Decode(row.cells)) ++used;
+    if (decoder.Decode(row.cells)) {
+      ++used;
+    } else {
+      read.Report(DamageReason::kRowDropped, here.fileId, here.page, static_cast<int32_t>(i));
+    }
   }
   rows.resize(used);
 }
 
 std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
-                                   const DecodeMode& mode) {
+                                   const ReadContext& read, const DecodeMode& mode) {
   std::vector<TypedRow> typed;
-  DecodePageCells(page, context, reader, mode, typed);
+  DecodePageCells(page, context, reader, read, mode, typed);
   std::vector<DecodedRow> rows(typed.size());
   for (size_t i = 0; i < typed.size(); ++i) {
     rows[i].reserve(typed[i].cells.size());
@@ -434,11 +446,13 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
   return rows;
 }
 
-std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, PageId id, RowDecodeContext& context,
-                                     const DecodeMode& mode, bool catalogPage) {
-  auto page = catalogPage ? LoadCatalogPage(reader, id) : LoadDataPage(reader, id);
+std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, const ReadContext& read, PageId id,
+                                     RowDecodeContext& context, const DecodeMode& mode, bool catalogPage) {
+  ReadContext withColumns = read;
+  withColumns.columns = &context;
+  auto page = catalogPage ? LoadCatalogPage(reader, withColumns, id) : LoadDataPage(reader, withColumns, id);
   if (!page || page->header.pageType != kDataPage) return {};
-  return DecodePage(*page, context, reader, mode);
+  return DecodePage(*page, context, reader, withColumns, mode);
 }
 
 }  // namespace pagewright

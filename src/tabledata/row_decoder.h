@@ -41,21 +41,23 @@ struct DecodeMode {
 
 // The columns' value texts for every accepted record of the page, in slot
 // order. `context` keeps physical column id corrections between pages.
+// Records that do not parse and rows the decoder drops are reported to the
+// read context's damage reporter.
 std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
-                                   const DecodeMode& mode);
+                                   const ReadContext& read, const DecodeMode& mode);
 
 // The columns' typed values for every accepted record of the page, in slot
-// order, into `rows` (earlier rows replaced, their room reused). The display texts of DecodePage are
+// order, into `rows` (earlier rows replaced, their room reused); damage is
+// reported as DecodePage reports it. The display texts of DecodePage are
 // made from these.
-void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const DecodeMode& mode,
-                     std::vector<TypedRow>& rows);
+void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const ReadContext& read,
+                     const DecodeMode& mode, std::vector<TypedRow>& rows);
 
-// Reads a data page (file id 1 following the page source; a catalog page
-// from the old file when `catalogPage`) and decodes it; empty when the page
-// cannot be read or is not a data page. The caller publishes `context` as
-// the current decode context while it decodes.
-std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, PageId page, RowDecodeContext& context,
-                                     const DecodeMode& mode, bool catalogPage = false);
+// Reads a data page (file id 1 as `read` says; a catalog page from the old
+// file when `catalogPage`), builds its records with `context`'s columns and
+// decodes it; empty when the page cannot be read or is not a data page.
+std::vector<DecodedRow> ReadPageRows(DatabaseReader& reader, const ReadContext& read, PageId page,
+                                     RowDecodeContext& context, const DecodeMode& mode, bool catalogPage = false);
 
 // The XML text of an xml value's stored bytes; empty when they are not
 // binary XML.

@@ -30,7 +30,7 @@ TEST_F(ScanJob, CompletedScanLogsEveryStepInOrder) {
                           "Creating Tree.........", "Process done.........",
                           "Retrieving Objects of Sysobjvalues System Tables...........",
                           "Retrieving  Objects of Sysobjvalues System Tables has been done...........",
-                          "Scanning completed for selected mdf file."));
+                          "No damage found.", "Scanning completed for selected mdf file."));
   EXPECT_THAT(shell.ui.Of("ShowMessage"), ElementsAre("Scanning process completed. information"));
   EXPECT_THAT(shell.ui.Of("SetCaption"),
               ElementsAre("Select MDF database file to continue the recovery process.", path, "Creating Tree.........",

@@ -23,7 +23,7 @@ namespace pagewright::testing {
 class ShellHarness {
  public:
   ShellHarness() : port(ui), frame(state, port, [this](const std::function<bool()>& done) { port.PumpUntil(done); }) {
-    LoadCollationTable(state, ExecutableFolder());
+    state.collations = LoadCollationTable(ExecutableFolder());
   }
 
   // The options dialog's OK, the activity log going to the harness' folder.

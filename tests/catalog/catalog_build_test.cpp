@@ -7,6 +7,7 @@
 #include "catalog/object_details.h"
 #include "catalog/object_labels.h"
 #include "support/builder/catalog_builder.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -53,8 +54,8 @@ struct Opened {
 std::unique_ptr<Opened> Open(DatabaseBuilder db) {
   auto o = std::make_unique<Opened>();
   o->file = std::make_unique<TempFile>(db.Build());
-  o->reader = DatabaseReader::OpenDatabase(o->state, o->file->str(), o->file->str(), nullptr);
-  o->catalog = DatabaseCatalog::Build(*o->reader);
+  o->reader = OpenForTest(o->state, o->file->str(), o->file->str(), nullptr);
+  o->catalog = BuildCatalog(o->state, *o->reader);
   return o;
 }
 
@@ -83,20 +84,20 @@ TEST_P(BothLayouts, TablesColumnsKeysAndModules) {
   EXPECT_EQ(Find(c, "dbo.GetOrders")->typeCode, "P ");
   EXPECT_EQ(Find(c, "dbo.PK_Orders")->parentObjectId, Find(c, "dbo.Orders")->id);
 
-  auto orders = LoadObjectDetails(c, "dbo.Orders", "U ", {});
+  auto orders = SelectDetails(c, "dbo.Orders", "U ", {});
   EXPECT_EQ(Listing(orders),
             (std::vector<std::string>{
                 "OrderID  int(4) NOT NULL identity(1,1)[Primary Key]",
                 "CustomerID  nchar(10)  (foreign key) references dbo.Customers( CustomerID)", "OrderDate  datetime(8)",
                 "Freight  money(8)", "Shipped  bit(1)"}));
-  EXPECT_FALSE(c.tablePages.empty());
-  ASSERT_EQ(c.tableConstraints.size(), 2u);
-  EXPECT_TRUE(c.tableConstraints[0].isPrimaryKey);
-  EXPECT_TRUE(c.tableConstraints[1].isForeignKey);
-  ASSERT_EQ(c.primaryKeyColumns.size(), 1u);
-  EXPECT_EQ(c.primaryKeyColumns[0].columnName, "OrderID");
+  EXPECT_FALSE(Selected(c).tablePages.empty());
+  ASSERT_EQ(Selected(c).tableConstraints.size(), 2u);
+  EXPECT_TRUE(Selected(c).tableConstraints[0].isPrimaryKey);
+  EXPECT_TRUE(Selected(c).tableConstraints[1].isForeignKey);
+  ASSERT_EQ(Selected(c).primaryKeyColumns.size(), 1u);
+  EXPECT_EQ(Selected(c).primaryKeyColumns[0].columnName, "OrderID");
 
-  auto view = LoadObjectDetails(c, "dbo.Order List", "P ", {});
+  auto view = SelectDetails(c, "dbo.Order List", "P ", {});
   ASSERT_EQ(view.size(), 3u) << "the identity path";
   EXPECT_EQ(view[1].valueText, "V ");
   EXPECT_EQ(view[2].valueText, "dbo.Order List");
@@ -105,7 +106,7 @@ TEST_P(BothLayouts, TablesColumnsKeysAndModules) {
 
 TEST_P(BothLayouts, ColumnDescriptorsCarryThePhysicalLayout) {
   auto o = Open(Shop(GetParam()).Build());
-  auto d = LoadObjectDetails(*o->catalog, "dbo.Orders", "U ", {});
+  auto d = SelectDetails(*o->catalog, "dbo.Orders", "U ", {});
   ASSERT_EQ(d.size(), 5u);
   EXPECT_EQ(d[0].typeIndex, 9);
   EXPECT_EQ(d[1].typeIndex, 10);
@@ -121,7 +122,7 @@ TEST_P(BothLayouts, ColumnDescriptorsCarryThePhysicalLayout) {
     EXPECT_EQ(d[2].legacyOffsetInRow, 18);
   }
   for (const auto& cd : d) EXPECT_EQ(cd.hasLayout, 1);
-  EXPECT_EQ(o->catalog->firstStoredColumn, 0);
+  EXPECT_EQ(Selected(*o->catalog).firstStoredColumn, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalog, BothLayouts, ::testing::Values(false, true),
@@ -148,8 +149,8 @@ TEST(CatalogBuild, SchemasPrefixNamesAndSameNamesInTwoSchemasAreBothFound) {
   two.columns = {IntColumn("B"), IntColumn("C")};
   b.AddTable(two);
   auto o = Open(b.Build());
-  EXPECT_EQ(LoadObjectDetails(*o->catalog, "dbo.Items", "U ", {}).size(), 1u);
-  EXPECT_EQ(LoadObjectDetails(*o->catalog, "SalesLT.Items", "U ", {}).size(), 2u);
+  EXPECT_EQ(SelectDetails(*o->catalog, "dbo.Items", "U ", {}).size(), 1u);
+  EXPECT_EQ(SelectDetails(*o->catalog, "SalesLT.Items", "U ", {}).size(), 2u);
 }
 
 TEST(CatalogBuild, LookupDoesNotStopAtASameNamedObjectOfAnotherKind) {
@@ -160,8 +161,8 @@ TEST(CatalogBuild, LookupDoesNotStopAtASameNamedObjectOfAnotherKind) {
   t.columns = {IntColumn("X")};
   b.AddTable(t);
   auto o = Open(b.Build());
-  EXPECT_EQ(LoadObjectDetails(*o->catalog, "dbo.Things", "U ", {}).size(), 1u);
-  auto view = LoadObjectDetails(*o->catalog, "dbo.Things", "P ", {});
+  EXPECT_EQ(SelectDetails(*o->catalog, "dbo.Things", "U ", {}).size(), 1u);
+  auto view = SelectDetails(*o->catalog, "dbo.Things", "P ", {});
   ASSERT_EQ(view.size(), 3u);
   EXPECT_EQ(view[1].valueText, "V ");
 }
@@ -219,7 +220,7 @@ TEST(CatalogBuild, DamagedSystemPagesStillListWhatIntactPagesHold) {
   EXPECT_EQ(o->catalog->objects.size(), 60u + 5u);
   size_t withColumns = 0;
   for (int i = 0; i < 60; ++i) {
-    if (LoadObjectDetails(*o->catalog, "dbo.Table" + std::to_string(i), "U ", {}).size() == 12) ++withColumns;
+    if (SelectDetails(*o->catalog, "dbo.Table" + std::to_string(i), "U ", {}).size() == 12) ++withColumns;
   }
   EXPECT_GT(withColumns, 30u) << "tables whose column rows lie on intact pages keep them";
   EXPECT_LT(withColumns, 60u) << "the damaged page did lose rows";

@@ -9,6 +9,7 @@
 #include "catalog/object_details.h"
 #include "pagestore/collation_table.h"
 #include "support/corpus.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -18,9 +19,9 @@ TEST(CorpusCatalog, TablesAndModulesMatchTheManifest) {
   for (const auto& f : testing::CorpusFiles()) {
     SCOPED_TRACE(f.file);
     AppState state;
-    auto reader = DatabaseReader::OpenDatabase(state, f.path.string(), f.path.string(), nullptr);
+    auto reader = OpenForTest(state, f.path.string(), f.path.string(), nullptr);
     ASSERT_TRUE(reader->openSucceeded());
-    auto catalog = DatabaseCatalog::Build(*reader);
+    auto catalog = BuildCatalog(state, *reader);
     EXPECT_EQ(state.legacyCatalogMode, f.version == 539);
     std::set<std::string> tables;
     std::map<std::string, std::set<std::string>> modules;
@@ -41,10 +42,10 @@ TEST(CorpusCatalog, TablesAndModulesMatchTheManifest) {
     EXPECT_EQ(modules, expectedModules);
     // Every user table has columns and, where it holds rows, data pages.
     for (const auto& name : tables) {
-      auto columns = LoadObjectDetails(*catalog, name, "U ", {});
+      auto columns = SelectDetails(*catalog, name, "U ", {});
       EXPECT_FALSE(columns.empty()) << name;
       if (f.tables.at(name) > 0) {
-        EXPECT_FALSE(catalog->tablePages.empty()) << name;
+        EXPECT_FALSE(Selected(*catalog).tablePages.empty()) << name;
       }
     }
   }

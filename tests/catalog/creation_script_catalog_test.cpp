@@ -14,6 +14,7 @@
 #include "pagestore/collation_table.h"
 #include "support/corpus.h"
 #include "support/creation_script.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -79,11 +80,11 @@ struct Opened {
 
 std::unique_ptr<Opened> Open(const ScriptedFile& f) {
   auto o = std::make_unique<Opened>();
-  LoadCollationTable(o->state, testing::BinaryDir());
+  o->state.collations = LoadCollationTable(testing::BinaryDir());
   const std::string path = (testing::CorpusDir() / f.file).string();
-  o->reader = DatabaseReader::OpenDatabase(o->state, path, path, nullptr);
+  o->reader = OpenForTest(o->state, path, path, nullptr);
   if (!o->reader->openSucceeded()) return nullptr;
-  o->catalog = DatabaseCatalog::Build(*o->reader);
+  o->catalog = BuildCatalog(o->state, *o->reader);
   o->script = testing::ParseCreationScript(testing::ReadScriptText(testing::CorpusDir() / f.script));
   return o;
 }
@@ -112,7 +113,7 @@ class CreationScriptCatalog : public ::testing::TestWithParam<ScriptedFile> {
   void ForEachTable(Check check) {
     for (const ScriptTable& table : db_->script.tables) {
       SCOPED_TRACE(table.name);
-      auto columns = LoadObjectDetails(*db_->catalog, table.name, "U ", {});
+      auto columns = SelectDetails(*db_->catalog, table.name, "U ", {});
       ASSERT_FALSE(columns.empty()) << "the catalog has no columns for the table";
       check(table, columns);
     }
@@ -138,7 +139,7 @@ TEST_P(CreationScriptCatalog, TablesBeyondTheScriptHaveColumns) {
   for (const ExtraObject& extra : GetParam().extras) {
     if (extra.typeCode != "U ") continue;
     SCOPED_TRACE(extra.name + ": " + extra.why);
-    EXPECT_FALSE(LoadObjectDetails(*db_->catalog, extra.name, "U ", {}).empty());
+    EXPECT_FALSE(SelectDetails(*db_->catalog, extra.name, "U ", {}).empty());
   }
 }
 
@@ -174,7 +175,7 @@ TEST_P(CreationScriptCatalog, PrimaryKeyColumnsInKeyOrder) {
     std::vector<std::string> flagged, ordered;
     for (const auto& c : columns)
       if (c.primaryKeyColumn) flagged.push_back(c.name);
-    for (const auto& k : catalog.primaryKeyColumns) {
+    for (const auto& k : Selected(catalog).primaryKeyColumns) {
       EXPECT_EQ(k.tableName, table.name);
       ordered.push_back(k.columnName);
     }
@@ -185,7 +186,7 @@ TEST_P(CreationScriptCatalog, PrimaryKeyColumnsInKeyOrder) {
     EXPECT_EQ(flagged, expectedFlagged) << "primaryKeyColumn flags, in column order";
     EXPECT_EQ(ordered, table.primaryKey) << "primary key columns, in key order";
     std::vector<std::string> keyNames;
-    for (const auto& con : catalog.tableConstraints)
+    for (const auto& con : Selected(catalog).tableConstraints)
       if (con.isPrimaryKey) keyNames.push_back(Bare(con.name));
     ASSERT_EQ(keyNames.size(), table.primaryKey.empty() ? 0u : 1u);
     if (!table.primaryKeyName.empty() && GetParam().otherDefinitions == nullptr) {

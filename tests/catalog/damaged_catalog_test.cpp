@@ -11,6 +11,7 @@
 #include "records/record_enumeration.h"
 #include "support/builder/database_builder.h"
 #include "support/corpus.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -33,21 +34,22 @@ struct Built {
 std::unique_ptr<Built> BuildFrom(const std::vector<uint8_t>& bytes) {
   auto b = std::make_unique<Built>();
   b->file = std::make_unique<build::TempFile>(bytes);
-  b->reader = DatabaseReader::OpenDatabase(b->state, b->file->str(), b->file->str(), nullptr);
-  b->catalog = DatabaseCatalog::Build(*b->reader);
+  b->reader = OpenForTest(b->state, b->file->str(), b->file->str(), nullptr);
+  b->catalog = BuildCatalog(b->state, *b->reader);
   // Every object's details, as the tree build prepares them.
   for (const auto& o : std::vector<CatalogObject>(b->catalog->objects))
-    LoadObjectDetails(*b->catalog, o.name, o.typeCode, {});
+    SelectDetails(*b->catalog, o.name, o.typeCode, {});
   return b;
 }
 
 // The object rows one page of the object table holds.
 std::set<std::string> ObjectsOnPage(DatabaseReader& reader, PageId page, bool legacy) {
   std::set<std::string> out;
-  auto p = LoadCatalogPage(reader, page);
+  const ReadContext read;
+  auto p = LoadCatalogPage(reader, read, page);
   if (!p) return out;
   uint64_t counter = 0;
-  WalkContext ctx{reader, counter};
+  WalkContext ctx{reader, read, counter};
   std::vector<CatalogObject> rows;
   ReadObjects(*p, ctx, {}, legacy, rows);
   for (const auto& o : rows) out.insert(std::to_string(o.id));

@@ -6,6 +6,7 @@
 #include "records/record_enumeration.h"
 #include "support/builder/database_builder.h"
 #include "support/builder/record_builder.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -18,7 +19,7 @@ std::unique_ptr<CDataPage> PageOf(const std::vector<Bytes>& records, int32_t obj
   for (const auto& r : records) b.AddRecord(r);
   auto page = std::make_unique<CDataPage>(b.Bytes(), nullptr);
   AppState state;
-  BuildPrimaryRecordPage(*page, state);
+  BuildPrimaryRecordPage(*page, Ctx(state));
   return page;
 }
 
@@ -47,8 +48,9 @@ TEST(ColumnReader, MissingNamesGetNumberedPlaceholders) {
   uint64_t counter = 0;
   AppState state;
   build::TempFile unused(std::vector<uint8_t>(8192, 0));
-  auto reader = DatabaseReader::OpenDatabase(state, unused.str(), unused.str(), nullptr);
-  WalkContext ctx{*reader, counter};
+  auto reader = OpenForTest(state, unused.str(), unused.str(), nullptr);
+  const ReadContext read = Ctx(state);
+  WalkContext ctx{*reader, read, counter};
   auto page = PageOf({ColumnRowBytes(500, 1, 0, {}), ColumnRowBytes(500, 2, 0, {Bytes{}}),
                       ColumnRowBytes(500, 3, 0, {Utf16(u"Named")})});
   std::vector<ColumnRow> rows;
@@ -64,8 +66,9 @@ TEST(ColumnReader, IdentityOnlyForStatusFiveWithAValue) {
   uint64_t counter = 0;
   AppState state;
   build::TempFile unused(std::vector<uint8_t>(8192, 0));
-  auto reader = DatabaseReader::OpenDatabase(state, unused.str(), unused.str(), nullptr);
-  WalkContext ctx{*reader, counter};
+  auto reader = OpenForTest(state, unused.str(), unused.str(), nullptr);
+  const ReadContext read = Ctx(state);
+  WalkContext ctx{*reader, read, counter};
   Bytes identity = Concat({LE<int32_t>(1), LE<int32_t>(100), LE<int32_t>(5)});
   auto page = PageOf({ColumnRowBytes(500, 1, 5, {Utf16(u"A"), identity}), ColumnRowBytes(500, 2, 1, {Utf16(u"B"), identity})});
   std::vector<ColumnRow> rows;
@@ -79,8 +82,9 @@ TEST(ColumnReader, ShortRowsAreAddedWithDefaults) {
   uint64_t counter = 0;
   AppState state;
   build::TempFile unused(std::vector<uint8_t>(8192, 0));
-  auto reader = DatabaseReader::OpenDatabase(state, unused.str(), unused.str(), nullptr);
-  WalkContext ctx{*reader, counter};
+  auto reader = OpenForTest(state, unused.str(), unused.str(), nullptr);
+  const ReadContext read = Ctx(state);
+  WalkContext ctx{*reader, read, counter};
   auto page = PageOf({RecordBuilder().FixedLE<int32_t>(500).Variable(Utf16(u"x")).Build()});
   std::vector<ColumnRow> rows;
   ReadColumns(*page, ctx, rows);
@@ -95,7 +99,7 @@ TEST(FileReader, ShortRowGivesFileIdZero) {
   AppState state;
   auto page = PageOf({RecordBuilder().Fixed(Bytes(100, 1)).Build()}, 8);
   std::vector<DatabaseFileRow> rows;
-  ReadDatabaseFiles(*page, state, rows);
+  ReadDatabaseFiles(*page, Ctx(state), rows);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].fileId, 0);
   EXPECT_TRUE(rows[0].physicalName.empty());
@@ -110,7 +114,7 @@ TEST(FileReader, NamesAreCutAtTheFirstZeroAndTrimmed) {
   AppState state;
   auto page = PageOf({RecordBuilder().Fixed(fixed).Build()}, 8);
   std::vector<DatabaseFileRow> rows;
-  ReadDatabaseFiles(*page, state, rows);
+  ReadDatabaseFiles(*page, Ctx(state), rows);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].fileId, 3);
   EXPECT_EQ(rows[0].logicalName, "Sales_Data");
@@ -121,8 +125,9 @@ TEST(ObjectReader, EmptyOrMissingNamesBecomeRepairnames) {
   uint64_t counter = 7;
   AppState state;
   build::TempFile unused(std::vector<uint8_t>(8192, 0));
-  auto reader = DatabaseReader::OpenDatabase(state, unused.str(), unused.str(), nullptr);
-  WalkContext ctx{*reader, counter};
+  auto reader = OpenForTest(state, unused.str(), unused.str(), nullptr);
+  const ReadContext read = Ctx(state);
+  WalkContext ctx{*reader, read, counter};
   auto row = [](int32_t id, std::vector<Bytes> var) {
     Bytes fixed = Concat({LE<int32_t>(id), LE<int32_t>(1), Bytes{0}, LE<int32_t>(0), Ascii("U "), LE<int32_t>(0),
                           Bytes{0}, LE<int32_t>(0)});

@@ -16,8 +16,7 @@ using testing::ShellQuote;
 
 TEST(InfoCommand, ReportsEveryCorpusFileAsItsManifestSays) {
   PAGEWRIGHT_REQUIRE_CORPUS();
-  AppState state;
-  LoadCollationTable(state, testing::BinaryDir());
+  const CollationTable collations = LoadCollationTable(testing::BinaryDir());
   for (const auto& f : testing::CorpusFiles()) {
     SCOPED_TRACE(f.file);
     testing::CommandRun run = RunPagewright("info " + ShellQuote(f.path.string()));
@@ -26,8 +25,8 @@ TEST(InfoCommand, ReportsEveryCorpusFileAsItsManifestSays) {
     ASSERT_EQ(lines.size(), 4u) << run.out;
     EXPECT_EQ(lines[0], "Database name: " + f.databaseName);
     EXPECT_EQ(lines[1], "Database version: " + f.versionText);
-    auto collation = state.collations.find(f.collationId);
-    ASSERT_NE(collation, state.collations.end()) << "collation id " << f.collationId << " not in collation.txt";
+    auto collation = collations.find(f.collationId);
+    ASSERT_NE(collation, collations.end()) << "collation id " << f.collationId << " not in collation.txt";
     EXPECT_EQ(lines[2], "Collation Type: " + collation->second.name);
     EXPECT_EQ(lines[3], "Pages: " + std::to_string(std::filesystem::file_size(f.path) / 8192));
   }

@@ -86,9 +86,8 @@ inline std::string ReadWholeFile(const std::filesystem::path& path) {
 // Exports every user table of `mdf` in `format` to `output`.
 inline ExportResult ExportFile(const std::filesystem::path& mdf, ExportFormat format,
                                const std::filesystem::path& output, bool showDeleted = false) {
-  AppState state;
-  LoadCollationTable(state, BinaryDir());
-  OpenedDatabase db = OpenForExport(state, mdf.string(), mdf.string(), nullptr);
+  OpenedDatabase db = OpenForExport(ReadContext(), LoadCollationTable(BinaryDir()), true, 0, mdf.string(), mdf.string(),
+                                    nullptr);
   if (!db.reader || !db.catalog) return {};
   std::vector<const TableEntry*> tables;
   for (const auto& t : db.tables) tables.push_back(&t);

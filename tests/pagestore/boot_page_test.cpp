@@ -5,6 +5,7 @@
 #include "pagestore/collation_table.h"
 #include "pagestore/database_reader.h"
 #include "support/builder/database_builder.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -30,10 +31,10 @@ TEST(VersionTable, KnownAndUnknownNumbers) {
 TEST(BootPageName, PaddingIsRemovedAndInnerSpacesKept) {
   AppState s;
   AddCollations(s);
-  EXPECT_EQ(CBootPage(BootPageBytes({u"Northwind"}), s).databaseName, "Northwind");
-  EXPECT_EQ(CBootPage(BootPageBytes({u"D:\\WEB PROJECTS 4.0\\CART.MDF"}), s).databaseName,
+  EXPECT_EQ(DecodeBootInto(BootPageBytes({u"Northwind"}), s).databaseName, "Northwind");
+  EXPECT_EQ(DecodeBootInto(BootPageBytes({u"D:\\WEB PROJECTS 4.0\\CART.MDF"}), s).databaseName,
             "D:\\WEB PROJECTS 4.0\\CART.MDF");
-  EXPECT_EQ(CBootPage(BootPageBytes({u"name with trailing blank "}), s).databaseName, "name with trailing blank");
+  EXPECT_EQ(DecodeBootInto(BootPageBytes({u"name with trailing blank "}), s).databaseName, "name with trailing blank");
 }
 
 TEST(BootPageName, AllOf128UnitsAreRead) {
@@ -41,7 +42,7 @@ TEST(BootPageName, AllOf128UnitsAreRead) {
   longName[127] = u'Z';
   AppState s;
   AddCollations(s);
-  std::string name = CBootPage(BootPageBytes({longName}), s).databaseName;
+  std::string name = DecodeBootInto(BootPageBytes({longName}), s).databaseName;
   EXPECT_EQ(name.size(), 128u);
   EXPECT_EQ(name.back(), 'Z');
 }
@@ -49,8 +50,8 @@ TEST(BootPageName, AllOf128UnitsAreRead) {
 TEST(BootPageName, NonLatinCharactersSurvive) {
   AppState s;
   AddCollations(s);
-  EXPECT_EQ(CBootPage(BootPageBytes({u"Склад"}), s).databaseName, "Склад");
-  EXPECT_EQ(CBootPage(BootPageBytes({u"销售数据"}), s).databaseName, "销售数据");
+  EXPECT_EQ(DecodeBootInto(BootPageBytes({u"Склад"}), s).databaseName, "Склад");
+  EXPECT_EQ(DecodeBootInto(BootPageBytes({u"销售数据"}), s).databaseName, "销售数据");
 }
 
 TEST(BootPageName, StopsAtTheFirstZeroUnit) {
@@ -58,13 +59,13 @@ TEST(BootPageName, StopsAtTheFirstZeroUnit) {
   bytes[kBootNameOffset + 2] = 0;
   bytes[kBootNameOffset + 3] = 0;
   AppState s;
-  EXPECT_EQ(CBootPage(bytes, s).databaseName, "a");
+  EXPECT_EQ(DecodeBootInto(bytes, s).databaseName, "a");
 }
 
 TEST(BootPageCollation, ThirtyTwoBitIdIsFoundFirst) {
   AppState s;
   AddCollations(s);
-  CBootPage page(BootPageBytes({u"x", 655, 872468488}), s);
+  auto page = DecodeBootInto(BootPageBytes({u"x", 655, 872468488}), s);
   EXPECT_TRUE(s.collationFound);
   EXPECT_EQ(s.collationKey, 872468488);
   EXPECT_EQ(s.collationName, "SQL_Latin1_General_CP1_CI_AS");
@@ -75,7 +76,7 @@ TEST(BootPageCollation, ThirtyTwoBitIdIsFoundFirst) {
 TEST(BootPageCollation, LowSixteenBitsAreTriedWhenTheUpperHalfHoldsOtherData) {
   AppState s;
   AddCollations(s);
-  CBootPage page(BootPageBytes({u"x", 655, static_cast<int32_t>(0x7F000000 | 53269)}), s);
+  auto page = DecodeBootInto(BootPageBytes({u"x", 655, static_cast<int32_t>(0x7F000000 | 53269)}), s);
   EXPECT_EQ(s.collationKey, 53269);
   EXPECT_EQ(s.collationName, "Cyrillic_General_CI_AS");
   EXPECT_EQ(s.collationCodePage, 1251);
@@ -85,7 +86,7 @@ TEST(BootPageCollation, UnknownIdLeavesTheStateAsItWas) {
   AppState s;
   AddCollations(s);
   s.collationName = "earlier";
-  CBootPage page(BootPageBytes({u"x", 655, 12345}), s);
+  auto page = DecodeBootInto(BootPageBytes({u"x", 655, 12345}), s);
   EXPECT_FALSE(s.collationFound);
   EXPECT_EQ(s.collationName, "earlier");
 }
@@ -95,7 +96,7 @@ TEST(BootPageCollation, ManualChoiceIsLookedUpInstead) {
   AddCollations(s);
   s.collationAutoDetect = false;
   s.manualCollationKey = 53256;
-  CBootPage page(BootPageBytes({u"x", 655, 872468488}), s);
+  auto page = DecodeBootInto(BootPageBytes({u"x", 655, 872468488}), s);
   EXPECT_EQ(s.collationName, "Latin1_General_CI_AS");
   EXPECT_EQ(s.collationKey, 53256);
 }
@@ -114,8 +115,8 @@ TEST(ReadBootPage, FindsPageNineAndSetsTheName) {
   build::TempFile file(db.Build());
   AppState s;
   AddCollations(s);
-  auto reader = DatabaseReader::OpenDatabase(s, file.str(), file.str(), nullptr);
-  ASSERT_TRUE(ReadBootPage(*reader));
+  auto reader = OpenForTest(s, file.str(), file.str(), nullptr);
+  ASSERT_TRUE(ReadBootPageInto(s, *reader));
   EXPECT_EQ(reader->databaseName, "Shop");
 }
 
@@ -126,8 +127,8 @@ TEST(ReadBootPage, ShiftShownBySysallocunitsMovesTheBootPage) {
   build::TempFile file(db.Build());
   AppState s;
   AddCollations(s);
-  auto reader = DatabaseReader::OpenDatabase(s, file.str(), file.str(), nullptr);
-  ASSERT_TRUE(ReadBootPage(*reader));
+  auto reader = OpenForTest(s, file.str(), file.str(), nullptr);
+  ASSERT_TRUE(ReadBootPageInto(s, *reader));
   EXPECT_EQ(reader->databaseName, "Shifted");
 }
 
@@ -137,8 +138,8 @@ TEST(ReadBootPage, FallsBackToSyscolparsAndRefusesPositionsOutsideTheFile) {
   db.SetPage(20, SystemPage(20, 40, 41));  // shift 20: position -11
   build::TempFile file(db.Build());
   AppState s;
-  auto reader = DatabaseReader::OpenDatabase(s, file.str(), file.str(), nullptr);
-  EXPECT_FALSE(ReadBootPage(*reader));
+  auto reader = OpenForTest(s, file.str(), file.str(), nullptr);
+  EXPECT_FALSE(ReadBootPageInto(s, *reader));
   EXPECT_TRUE(reader->databaseName.empty());
 }
 
@@ -164,7 +165,7 @@ TEST(CollationTableFile, IdIsSignExtendedFromThirtyTwoBits) {
 
 TEST(CollationTableFile, MissingFileLeavesTheTableEmpty) {
   AppState s;
-  LoadCollationTable(s, "/nonexistent-folder");
+  s.collations = LoadCollationTable("/nonexistent-folder");
   EXPECT_TRUE(s.collations.empty());
 }
 

@@ -12,7 +12,7 @@
 
 #include "pagestore/collation_table.h"
 #include "pagestore/text_codec.h"
-#include "state/app_state.h"
+#include "app/app_state.h"
 #include "support/corpus.h"
 
 namespace pagewright {
@@ -28,7 +28,7 @@ std::string ShippedText() {
 const CollationTable& Shipped() {
   static const CollationTable table = [] {
     AppState state;
-    LoadCollationTable(state, testing::BinaryDir());
+    state.collations = LoadCollationTable(testing::BinaryDir());
     return CollationTable(state.collations);
   }();
   return table;

@@ -11,6 +11,7 @@
 #include "support/corpus.h"
 #include "support/damage.h"
 #include "support/recording_sink.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -22,21 +23,21 @@ const std::set<std::string> kOpenTexts = {open_text::kCannotOpen, open_text::kNo
 // typed reader; returns whether the open succeeded.
 bool Exercise(const std::string& path, testing::RecordingSink& sink) {
   AppState state;
-  LoadCollationTable(state, testing::BinaryDir());
-  auto reader = DatabaseReader::OpenDatabase(state, path, path, &sink);
+  state.collations = LoadCollationTable(testing::BinaryDir());
+  auto reader = OpenForTest(state, path, path, &sink);
   for (const auto& text : sink.Texts(NotificationId::kOpenFailed)) EXPECT_TRUE(kOpenTexts.count(text)) << text;
-  ReadBootPage(*reader);
+  ReadBootPageInto(state, *reader);
   for (const PageMap* map : {&reader->objectPageMap, &reader->dataPageMap, &reader->iamPageMap}) {
     for (const auto& [id, list] : *map) {
       for (const auto& e : list) {
         reader->ReadCatalogPage(e.id());
-        reader->ReadDataPage(e.id());
-        reader->ReadTextMixPage(e.id());
+        reader->ReadDataPage(Ctx(state), e.id());
+        reader->ReadTextMixPage(Ctx(state), e.id());
       }
     }
   }
   state.pageSource = 2;
-  for (int32_t p = -1; p < static_cast<int32_t>(reader->newPageCount) + 2; ++p) reader->ReadTextMixPage({1, p});
+  for (int32_t p = -1; p < static_cast<int32_t>(reader->newPageCount) + 2; ++p) reader->ReadTextMixPage(Ctx(state), {1, p});
   return reader->openSucceeded();
 }
 

@@ -6,6 +6,7 @@
 
 #include "support/builder/database_builder.h"
 #include "support/recording_sink.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -41,7 +42,7 @@ struct Opened {
 
 std::unique_ptr<Opened> OpenBoth(const std::string& oldPath, const std::string& newPath) {
   auto o = std::make_unique<Opened>();
-  o->reader = DatabaseReader::OpenDatabase(o->state, oldPath, newPath, &o->sink);
+  o->reader = OpenForTest(o->state, oldPath, newPath, &o->sink);
   return o;
 }
 
@@ -134,7 +135,7 @@ TEST(CorruptionCheck, PagesFromOffsetZeroWithPartialTrailerGetBaseZero) {
   const auto& sys = o->reader->objectPageMap.at(7);
   ASSERT_EQ(sys.size(), 2u);
   EXPECT_EQ(sys[1].page, 24u);
-  auto raw = o->reader->ReadRawPage(PageId{1, 24});
+  auto raw = o->reader->ReadRawPage(Ctx(o->state), PageId{1, 24});
   ASSERT_TRUE(raw);
   EXPECT_EQ((*raw)[24], 7);
   EXPECT_EQ((*raw)[200], 0) << "bytes past the end read as zero";
@@ -148,7 +149,7 @@ TEST(CorruptionCheck, PagesShiftedByThePartialBlockKeepThatAlignment) {
   ASSERT_TRUE(o->reader->openSucceeded());
   EXPECT_EQ(o->reader->oldBaseOffset, 512u);
   EXPECT_EQ(o->reader->objectPageMap.at(7), (std::vector<PageListEntry>{{1, 16, 1}}));
-  auto header = o->reader->ReadPageHeader(PageId{1, 17});
+  auto header = o->reader->ReadPageHeader(Ctx(o->state), PageId{1, 17});
   ASSERT_TRUE(header);
   EXPECT_EQ(header->objectId, 500);
 }
@@ -171,7 +172,7 @@ TEST(CorruptionCheck, StopEndsTheFirstPassAndIsClearedAtTheEnd) {
   o.sink.onNotify = [&](const Notification& n) {
     if (n.id == NotificationId::kProgressPos && ++seen == 3) o.state.stopRequested = true;
   };
-  o.reader = DatabaseReader::OpenDatabase(o.state, file.str(), file.str(), &o.sink);
+  o.reader = OpenForTest(o.state, file.str(), file.str(), &o.sink);
   EXPECT_FALSE(o.state.stopRequested) << "cleared at the end of the open sequence";
   // The mapping scan stopped early too: far fewer pages than the file holds.
   EXPECT_LT(o.reader->scanCounts.pagesRead, 400u);
@@ -187,7 +188,7 @@ TEST(CorruptionCheck, StopDuringMappingKeepsWhatWasMapped) {
     if (n.id == NotificationId::kStatusText && n.text == open_text::kMapping) mapping = true;
     if (mapping && n.id == NotificationId::kProgressPos && n.wParam >= 300) o.state.stopRequested = true;
   };
-  o.reader = DatabaseReader::OpenDatabase(o.state, file.str(), file.str(), &o.sink);
+  o.reader = OpenForTest(o.state, file.str(), file.str(), &o.sink);
   size_t mapped = o.reader->objectPageMap.at(7).size();
   EXPECT_GT(mapped, 200u);
   EXPECT_LT(mapped, 984u);
@@ -197,22 +198,22 @@ TEST(PageReads, BoundsAndSmallestPageNumbers) {
   TempFile file(SmallDatabase().Build());
   auto o = OpenBoth(file.str(), file.str());
   auto& r = *o->reader;
-  EXPECT_FALSE(r.ReadDataPage(PageId{1, 0})) << "page 0 refused";
+  EXPECT_FALSE(r.ReadDataPage(Ctx(o->state), PageId{1, 0})) << "page 0 refused";
   auto header = r.ReadCatalogPage(PageId{1, 0});
   ASSERT_TRUE(header) << "the catalog reader accepts the file header page";
   EXPECT_EQ(header->header.thisPage.page, 0);
-  EXPECT_FALSE(r.ReadRawPage(PageId{1, -1}));
-  EXPECT_FALSE(r.ReadRawPage(PageId{0, 5}));
-  EXPECT_FALSE(r.ReadRawPage(PageId{2, 5})) << "unknown secondary file";
-  EXPECT_FALSE(r.ReadRawPage(PageId{1, 25}));
-  EXPECT_TRUE(r.ReadRawPage(PageId{1, 24})) << "the block after the last whole page may be read";
-  auto raw = r.ReadRawPage(PageId{1, 17});
+  EXPECT_FALSE(r.ReadRawPage(Ctx(o->state), PageId{1, -1}));
+  EXPECT_FALSE(r.ReadRawPage(Ctx(o->state), PageId{0, 5}));
+  EXPECT_FALSE(r.ReadRawPage(Ctx(o->state), PageId{2, 5})) << "unknown secondary file";
+  EXPECT_FALSE(r.ReadRawPage(Ctx(o->state), PageId{1, 25}));
+  EXPECT_TRUE(r.ReadRawPage(Ctx(o->state), PageId{1, 24})) << "the block after the last whole page may be read";
+  auto raw = r.ReadRawPage(Ctx(o->state), PageId{1, 17});
   ASSERT_TRUE(raw);
   EXPECT_EQ(raw->size(), 8193u);
-  auto data = r.ReadDataPage(PageId{1, 17});
+  auto data = r.ReadDataPage(Ctx(o->state), PageId{1, 17});
   ASSERT_TRUE(data);
   EXPECT_EQ(data->header.objectId, 500);
-  EXPECT_EQ(r.ReadPageHeaderFromSource(PageId{1, 18})->pageType, 10);
+  EXPECT_EQ(r.ReadPageHeader(Ctx(o->state), PageId{1, 18})->pageType, 10);
 }
 
 TEST(PageReads, PageSourceSelectsTheNewFileWithItsOwnGeometry) {
@@ -227,9 +228,9 @@ TEST(PageReads, PageSourceSelectsTheNewFileWithItsOwnGeometry) {
   ASSERT_TRUE(o->reader->openSucceeded());
   EXPECT_EQ(o->reader->newPageCount, 40u);
   EXPECT_EQ(o->reader->newBaseOffset, 1024u);
-  EXPECT_FALSE(o->reader->ReadRawPage(PageId{1, 30})) << "beyond the old file";
+  EXPECT_FALSE(o->reader->ReadRawPage(Ctx(o->state), PageId{1, 30})) << "beyond the old file";
   o->state.pageSource = 2;
-  auto page = o->reader->ReadDataPage(PageId{1, 30});
+  auto page = o->reader->ReadDataPage(Ctx(o->state), PageId{1, 30});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->header.objectId, 900);
   auto catalogPage = o->reader->ReadCatalogPage(PageId{1, 17});
@@ -245,7 +246,7 @@ TEST(TextMixPageReads, ShiftedFileIsCorrected) {
   db.SetPage(18, Page(3, 20, 600));  // so page 20 lies at position 18
   TempFile file(db.Build());
   auto o = OpenBoth(file.str(), file.str());
-  auto page = o->reader->ReadTextMixPage(PageId{1, 20});
+  auto page = o->reader->ReadTextMixPage(Ctx(o->state), PageId{1, 20});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->header.thisPage.page, 20);
 }
@@ -257,7 +258,7 @@ TEST(TextMixPageReads, ShiftIsNotTakenWhenThePageThereDoesNotMatch) {
   db.SetPage(20, zero);  // a zeroed page claims page 0
   TempFile file(db.Build());
   auto o = OpenBoth(file.str(), file.str());
-  auto page = o->reader->ReadTextMixPage(PageId{1, 20});
+  auto page = o->reader->ReadTextMixPage(Ctx(o->state), PageId{1, 20});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->header.thisPage.page, 0) << "read at its own position, not at position 40";
 }
@@ -275,11 +276,11 @@ TEST(TextMixPageReads, ARepeatedReadFollowsThePageSource) {
   ASSERT_TRUE(o->reader->openSucceeded());
   for (int round = 0; round < 2; ++round) {
     o->state.pageSource = 1;
-    auto before = o->reader->ReadTextMixPage(PageId{1, 20});
+    auto before = o->reader->ReadTextMixPage(Ctx(o->state), PageId{1, 20});
     ASSERT_TRUE(before);
     EXPECT_EQ(before->header.objectId, 600);
     o->state.pageSource = 2;
-    auto after = o->reader->ReadTextMixPage(PageId{1, 20});
+    auto after = o->reader->ReadTextMixPage(Ctx(o->state), PageId{1, 20});
     ASSERT_TRUE(after);
     EXPECT_EQ(after->header.objectId, 700);
   }
@@ -303,13 +304,13 @@ TEST(SecondaryFiles, NamedFilesAreFoundInTheOldFoldersWithNdfExtension) {
   files[0].physicalName = "D:\\db\\main.mdf";
   files[1].fileId = 3;
   files[1].physicalName = "D:\\elsewhere\\Sales_2.mdf2";  // other folder and extension
-  o->reader->ResolveSecondaryFiles(files);
+  o->reader->ResolveSecondaryFiles(Ctx(o->state), files);
   EXPECT_EQ(files[1].physicalName, (primary.folder() / "Sales_2.ndf").string());
   ASSERT_EQ(o->reader->secondaryFileMap.count(3), 1u);
   EXPECT_EQ(o->reader->secondaryFileMap.at(3).pageCount, 20);
   EXPECT_EQ(o->reader->dataPageMap.at(500).back(), (PageListEntry{3, 16, 1}));
   EXPECT_EQ(o->reader->objectPageMap.at(34).back(), (PageListEntry{3, 17, 1}));
-  auto page = o->reader->ReadDataPage(PageId{3, 16});
+  auto page = o->reader->ReadDataPage(Ctx(o->state), PageId{3, 16});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->header.objectId, 500);
   EXPECT_EQ(o->reader->PageCountOf(3), 20u);
@@ -325,13 +326,36 @@ TEST(SecondaryFiles, FolderSearchTakesTheFileIdFromTheFirstDataPage) {
   build::WriteFileBytes(primary.folder() / "other.ndf", noId.Build());
   auto o = OpenBoth(primary.str(), primary.str());
   std::vector<DatabaseFileRow> files;
-  o->reader->ResolveSecondaryFiles(files);
+  o->reader->ResolveSecondaryFiles(Ctx(o->state), files);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].fileId, 4);
   EXPECT_EQ(files[0].status, 0);
   EXPECT_TRUE(files[0].logicalName.empty());
   EXPECT_EQ(o->reader->dataPageMap.at(700), (std::vector<PageListEntry>{{4, 16, 1}}));
-  EXPECT_TRUE(o->reader->ReadDataPage(PageId{4, 16}));
+  EXPECT_TRUE(o->reader->ReadDataPage(Ctx(o->state), PageId{4, 16}));
+}
+
+}  // namespace
+}  // namespace pagewright
+
+namespace pagewright {
+namespace {
+
+TEST(SecondaryFiles, ANamedDataFileThatIsNotFoundIsCountedAndTheLogIsNot) {
+  TempFile primary(SmallDatabase().Build(), "main.mdf");
+  auto o = OpenBoth(primary.str(), primary.str());
+  std::vector<DatabaseFileRow> files(3);
+  files[0].fileId = 1;
+  files[0].physicalName = "D:\\db\\main.mdf";
+  files[1].fileId = 2;
+  files[1].status = 0x42;  // the transaction log
+  files[1].physicalName = "D:\\db\\main_log.ldf";
+  files[2].fileId = 3;
+  files[2].physicalName = "D:\\db\\gone.ndf";
+  DamageCounters damage;
+  o->reader->ResolveSecondaryFiles(Ctx(o->state, &damage), files);
+  EXPECT_EQ(damage.Count(DamageReason::kSecondaryFileMissing), 1u);
+  EXPECT_EQ(damage.Total(), 1u);
 }
 
 }  // namespace

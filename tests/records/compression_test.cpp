@@ -28,7 +28,7 @@ class Decoding {
   explicit Decoding(std::vector<ColumnDescriptor> columns) {
     for (size_t i = 0; i < columns.size(); ++i) columns[i].physicalColumnId = static_cast<int32_t>(i) + 1;
     context_.columns = std::move(columns);
-    state.currentDecodeContext = &context_;
+    state.columns = &context_;
   }
   Decoding(const Decoding&) = delete;
   Decoding& operator=(const Decoding&) = delete;
@@ -45,7 +45,7 @@ class Decoding {
     return Page(b);
   }
 
-  AppState state;
+  ReadContext state;
 
  private:
   RowDecodeContext context_;
@@ -239,7 +239,7 @@ TEST(CompressedRebuild, ARecordGrowingPastItsBoundStopsThere) {
 }
 
 TEST(CompressedRebuild, WithoutDecodeContextTheRecordKeepsNoFixedData) {
-  AppState state;  // no table selected
+  ReadContext state;  // no table selected
   PageBuilder b = CompressedDataPage(CompressionInfoRecord{}, {CompressedRecordBuilder().Short({0x85}).Build()});
   CDataPage page(b.Bytes(), nullptr);
   BuildPrimaryRecordPage(page, state);

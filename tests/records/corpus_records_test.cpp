@@ -6,6 +6,7 @@
 
 #include "records/record_enumeration.h"
 #include "support/corpus.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -34,10 +35,10 @@ TEST(CorpusRecords, EveryDataPageYieldsItsSlotsLessGhosts) {
   PAGEWRIGHT_REQUIRE_CORPUS();
   for (const auto& f : testing::CorpusFiles()) {
     SCOPED_TRACE(f.file);
-    AppState plain, deleted, advanced;
+    ReadContext plain, deleted, advanced;
     deleted.showDeleted = true;
     advanced.showDeleted = advanced.showAdvancedDeleted = true;
-    auto reader = DatabaseReader::OpenDatabase(plain, f.path.string(), f.path.string(), nullptr);
+    auto reader = OpenForTest(plain, f.path.string(), f.path.string(), nullptr);
     ASSERT_TRUE(reader->openSucceeded());
     int pages = 0, mismatches = 0;
     std::map<int32_t, long long> ghostsByObject;

@@ -10,6 +10,7 @@
 
 #include "support/builder/catalog_builder.h"
 #include "support/builder/lob_builder.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -22,7 +23,7 @@ constexpr LargeValueFlags kUnicode{false, false, true, 0};
 
 // A database file with a catalog and the text pages of `lob`.
 struct LobFile {
-  AppState state;
+  ReadContext state;
   std::unique_ptr<TempFile> file;
   std::unique_ptr<DatabaseReader> reader;
 
@@ -32,13 +33,13 @@ struct LobFile {
     lob.WriteInto(db);
     if (damage) damage(db);
     file = std::make_unique<TempFile>(db.Build());
-    reader = DatabaseReader::OpenDatabase(state, file->str(), file->str(), nullptr);
+    reader = OpenForTest(state, file->str(), file->str(), nullptr);
   }
   std::string Text(const Bytes& pointer, const LargeValueFlags& flags = kText) {
-    return ReadTextPointerValue(pointer, *reader, flags);
+    return ReadTextPointerValue(pointer, *reader, ReadContext(), flags);
   }
   std::string InRow(const Bytes& root, const LargeValueFlags& flags = kText) {
-    return ReadInRowRootValue(root, *reader, flags);
+    return ReadInRowRootValue(root, *reader, ReadContext(), flags);
   }
 };
 
@@ -86,7 +87,7 @@ TEST(LargeValueTextPointer, EmptyValueIsASpaceAndUnreadableValueIsEmpty) {
   EXPECT_EQ(f.Text(TextPointer(unknownType)), " ");
   EXPECT_EQ(f.Text(TextPointer(LobLocation{empty.page, 9})), "");        // no such slot
   EXPECT_EQ(f.Text(TextPointer(LobLocation{PageId{1, 900000}, 0})), "");  // beyond the file
-  EXPECT_FALSE(ReadTextPointerBytes(TextPointer(LobLocation{empty.page, 9}), *f.reader).has_value());
+  EXPECT_FALSE(ReadTextPointerBytes(TextPointer(LobLocation{empty.page, 9}), *f.reader, ReadContext()).has_value());
 }
 
 TEST(LargeValueDataFragment, PayloadBelowTenBytesHoldsNothing) {
@@ -132,11 +133,11 @@ TEST(LargeValueTree, ValuesOfSeveralMegabytesComeOutWhole) {
   Bytes pointer = lob.TextPointerTo(image);
   Bytes root = lob.InRowRootTo(document);
   LobFile f(lob);
-  auto bytes = ReadTextPointerBytes(pointer, *f.reader);
+  auto bytes = ReadTextPointerBytes(pointer, *f.reader, ReadContext());
   ASSERT_TRUE(bytes.has_value());
   EXPECT_EQ(bytes->size(), image.size());
   EXPECT_TRUE(*bytes == image);
-  const std::vector<uint8_t> inRow = ReadInRowRootBytes(root, *f.reader);
+  const std::vector<uint8_t> inRow = ReadInRowRootBytes(root, *f.reader, ReadContext());
   EXPECT_EQ(inRow.size(), document.size());
   EXPECT_TRUE(inRow == document);
   EXPECT_GT(root[1], 0) << "the in-row root should name internal nodes";
@@ -256,6 +257,28 @@ TEST(LargeValueShiftedPages, TextPageFoundOnlyWhereItCarriesItsNumber) {
     }
   });
   EXPECT_EQ(g.Text(direct), std::string(200, 'd'));
+}
+
+}  // namespace
+}  // namespace pagewright
+
+namespace pagewright {
+namespace {
+
+TEST(LargeValueDamage, AMissingFragmentIsReportedAsSkippedAndNothingElse) {
+  LobStore lob;
+  LobLocation empty = lob.Place(SmallRootStructure({}));
+  LobFile f(lob);
+  DamageCounters damage;
+  ReadContext read;
+  read.damage = &damage;
+  EXPECT_FALSE(ReadTextPointerBytes(TextPointer(LobLocation{empty.page, 9}), *f.reader, read).has_value());
+  EXPECT_EQ(damage.Count(DamageReason::kLargeValueSkipped), 1u);
+  EXPECT_EQ(damage.Total(), 1u);
+  DamageCounters clean;
+  read.damage = &clean;
+  EXPECT_TRUE(ReadTextPointerBytes(TextPointer(empty), *f.reader, read).has_value());
+  EXPECT_EQ(clean.Total(), 0u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "records/record_enumeration.h"
 #include "support/builder/database_builder.h"
 #include "support/builder/record_builder.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -16,7 +17,7 @@ using build::PageBuilder;
 using build::RecordBuilder;
 
 // A data page holding the given records, built into a CDataPage.
-std::unique_ptr<CDataPage> PageWith(const std::vector<Bytes>& records, const AppState& state,
+std::unique_ptr<CDataPage> PageWith(const std::vector<Bytes>& records, const ReadContext& state,
                                     std::function<void(PageBuilder&)> tweak = {}) {
   PageBuilder b(1, 100);
   b.ObjectId(555);
@@ -30,7 +31,7 @@ std::unique_ptr<CDataPage> PageWith(const std::vector<Bytes>& records, const App
 std::string Text(ByteSpan bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 TEST(ClassicRecord, FixedPartBitmapAndVariableValues) {
-  AppState state;
+  ReadContext state;
   Bytes r = RecordBuilder().FixedLE<int32_t>(42).FixedLE<int16_t>(7).Null(2).Variable(build::Ascii("abc"))
                 .Variable(build::Ascii("de")).Columns(5).Build();
   auto page = PageWith({r}, state);
@@ -51,7 +52,7 @@ TEST(ClassicRecord, FixedPartBitmapAndVariableValues) {
 }
 
 TEST(ClassicRecord, FixedEndOfFourMeansNoFixedDataAndCountAtFour) {
-  AppState state;
+  ReadContext state;
   Bytes r = RecordBuilder().Columns(1).Variable(build::Ascii("xy")).Build();
   auto page = PageWith({r}, state);
   const CPrimaryRecord* rec = RecordAt(*page, 0);
@@ -62,7 +63,7 @@ TEST(ClassicRecord, FixedEndOfFourMeansNoFixedDataAndCountAtFour) {
 }
 
 TEST(ClassicRecord, VariableCountAboveColumnCountYieldsNothing) {
-  AppState state;
+  ReadContext state;
   Bytes r = RecordBuilder().FixedLE<int32_t>(1).Variable(build::Ascii("a")).Columns(2).VariableCount(9).Build();
   auto page = PageWith({r}, state);
   const CPrimaryRecord* rec = RecordAt(*page, 0);
@@ -71,7 +72,7 @@ TEST(ClassicRecord, VariableCountAboveColumnCountYieldsNothing) {
 }
 
 TEST(ClassicRecord, ComplexFlagIsBit15AndClearedFromTheEnd) {
-  AppState state;
+  ReadContext state;
   Bytes pointer(16, 0x11);
   Bytes r = RecordBuilder().FixedLE<int32_t>(1).Variable(pointer, true).Build();
   auto page = PageWith({r}, state);
@@ -84,14 +85,14 @@ TEST(ClassicRecord, ComplexFlagIsBit15AndClearedFromTheEnd) {
 }
 
 TEST(ClassicRecord, SixteenByteComplexValueIsNeverASparseVector) {
-  AppState state;
+  ReadContext state;
   Bytes looksSparse = build::Concat({LE<uint16_t>(5), Bytes(14, 0)});
   auto page = PageWith({RecordBuilder().FixedLE<int32_t>(1).Variable(looksSparse, true).Build()}, state);
   EXPECT_FALSE(RecordAt(*page, 0)->hasSparseVector);
 }
 
 TEST(ClassicRecord, SparseVectorValuesByColumnId) {
-  AppState state;
+  ReadContext state;
   Bytes vector = build::SparseVector({{7, LE<int32_t>(99)}, {9, build::Ascii("sparse")}});
   auto page = PageWith({RecordBuilder().FixedLE<int32_t>(1).Variable(vector, true).Columns(3).Build()}, state);
   const CPrimaryRecord* rec = RecordAt(*page, 0);
@@ -104,7 +105,7 @@ TEST(ClassicRecord, SparseVectorValuesByColumnId) {
 }
 
 TEST(ClassicRecord, EmptyVariableValueHasNoBytes) {
-  AppState state;
+  ReadContext state;
   auto page = PageWith({RecordBuilder().FixedLE<int32_t>(1).Variable({}).Variable(build::Ascii("z")).Build()}, state);
   const CPrimaryRecord* rec = RecordAt(*page, 0);
   ASSERT_EQ(rec->values.size(), 2u);
@@ -113,7 +114,7 @@ TEST(ClassicRecord, EmptyVariableValueHasNoBytes) {
 }
 
 TEST(ClassicRecord, ValuesEndingPastThePageAreEmpty) {
-  AppState state;
+  ReadContext state;
   Bytes r = RecordBuilder().FixedLE<int32_t>(1).Variable(build::Ascii("abcdef")).Build();
   r[r.size() - 8] = 0xF0;  // end offset low byte: far beyond the record
   r[r.size() - 7] = 0x1F;
@@ -126,14 +127,14 @@ TEST(ClassicRecord, ValuesEndingPastThePageAreEmpty) {
 TEST(RecordKinds, GhostDataRecordNeedsShowDeleted) {
   Bytes ghost = RecordBuilder(kGhostDataRecord).FixedLE<int32_t>(5).Build();
   Bytes live = RecordBuilder().FixedLE<int32_t>(6).Build();
-  AppState hidden;
+  ReadContext hidden;
   auto page = PageWith({live, ghost}, hidden, [](PageBuilder& b) { b.GhostCount(1); });
   const CPrimaryRecord* g = RecordAt(*page, 1);
   EXPECT_TRUE(g->invalid);
   EXPECT_TRUE(g->ghost);
   EXPECT_FALSE(g->fixed.present);
 
-  AppState shown;
+  ReadContext shown;
   shown.showDeleted = true;
   auto page2 = PageWith({live, ghost}, shown, [](PageBuilder& b) { b.GhostCount(1); });
   const CPrimaryRecord* g2 = RecordAt(*page2, 1);
@@ -143,7 +144,7 @@ TEST(RecordKinds, GhostDataRecordNeedsShowDeleted) {
 }
 
 TEST(RecordKinds, IndexAndBlobFragmentRecordsAreInvalid) {
-  AppState state;
+  ReadContext state;
   auto page = PageWith({RecordBuilder(kIndexRecord).FixedLE<int32_t>(1).Build(),
                         RecordBuilder(kBlobFragment).FixedLE<int32_t>(1).Build()},
                        state);
@@ -152,25 +153,25 @@ TEST(RecordKinds, IndexAndBlobFragmentRecordsAreInvalid) {
 }
 
 TEST(RecordKinds, PagesOfUnknownTypeOrNegativeNumberGiveInvalidRecords) {
-  AppState state;
+  ReadContext state;
   auto page = PageWith({RecordBuilder().FixedLE<int32_t>(1).Build()}, state, [](PageBuilder& b) { b.Type(18); });
   EXPECT_TRUE(RecordAt(*page, 0)->invalid);
 }
 
 TEST(Enumeration, GhostCountCoveringAllSlotsHidesTheRecords) {
   Bytes r = RecordBuilder().FixedLE<int32_t>(1).Build();
-  AppState hidden;
+  ReadContext hidden;
   auto page = PageWith({r, r}, hidden, [](PageBuilder& b) { b.GhostCount(2); });
   ASSERT_EQ(page->records.size(), 2u);
   EXPECT_EQ(RecordAt(*page, 0), nullptr);
-  AppState shown;
+  ReadContext shown;
   shown.showDeleted = true;
   auto page2 = PageWith({r, r}, shown, [](PageBuilder& b) { b.GhostCount(2); });
   EXPECT_NE(RecordAt(*page2, 0), nullptr);
 }
 
 TEST(Enumeration, SlotOffsetsOutsideTheRecordAreaGiveNone) {
-  AppState state;
+  ReadContext state;
   auto page = PageWith({RecordBuilder().FixedLE<int32_t>(1).Build()}, state, [](PageBuilder& b) {
     b.AddSlot(95);
     b.AddSlot(0);
@@ -182,7 +183,7 @@ TEST(Enumeration, SlotOffsetsOutsideTheRecordAreaGiveNone) {
 }
 
 TEST(Enumeration, IndexPagesAboveTheLeafAreNotEnumerated) {
-  AppState state;
+  ReadContext state;
   auto page = PageWith({RecordBuilder().FixedLE<int32_t>(1).Build()}, state, [](PageBuilder& b) {
     b.Type(kIndexPage).Level(1);
   });
@@ -191,14 +192,14 @@ TEST(Enumeration, IndexPagesAboveTheLeafAreNotEnumerated) {
 }
 
 TEST(Enumeration, NegativeHeaderFieldsStopTheEnumeration) {
-  AppState state;
+  ReadContext state;
   auto page = PageWith({RecordBuilder().FixedLE<int32_t>(1).Build()}, state,
                        [](PageBuilder& b) { b.Next(PageId{1, -3}); });
   EXPECT_TRUE(page->records.empty());
 }
 
 TEST(AdvancedDeletedScan, FindsRecordsNoSlotPointsToAfterTheSlotRecords) {
-  AppState state;
+  ReadContext state;
   state.showDeleted = true;
   state.showAdvancedDeleted = true;
   auto row = [](int32_t v) { return RecordBuilder().FixedLE<int32_t>(v).Variable(build::Ascii("v")).Build(); };
@@ -219,7 +220,7 @@ TEST(AdvancedDeletedScan, FindsRecordsNoSlotPointsToAfterTheSlotRecords) {
 }
 
 TEST(AdvancedDeletedScan, RunsOnlyWithBothOptions) {
-  AppState state;
+  ReadContext state;
   state.showAdvancedDeleted = true;  // without showDeleted
   PageBuilder b(1, 100);
   b.AddRecord(RecordBuilder().FixedLE<int32_t>(1).Build());
@@ -230,7 +231,7 @@ TEST(AdvancedDeletedScan, RunsOnlyWithBothOptions) {
 }
 
 TEST(MeasureRecord, ClassicLengthOrMinusOne) {
-  AppState state;
+  ReadContext state;
   Bytes r = RecordBuilder().FixedLE<int64_t>(1).Variable(build::Ascii("hello")).Build();
   PageBuilder b(1, 100);
   b.AddRecord(r);
@@ -243,7 +244,7 @@ TEST(MeasureRecord, ClassicLengthOrMinusOne) {
 }
 
 TEST(CompressedRecord, ShortLongAndNullColumns) {
-  AppState state;
+  ReadContext state;
   Bytes r = CompressedRecordBuilder().Short({0x85}).Null().Long(build::Ascii("long value")).Empty().Build();
   PageBuilder b(1, 100);
   b.AddRecord(r);
@@ -261,7 +262,7 @@ TEST(CompressedRecord, ShortLongAndNullColumns) {
 }
 
 TEST(CompressedRecord, TwoByteColumnCountIsReadAsStored) {
-  AppState state;
+  ReadContext state;
   PageBuilder b(1, 100);
   b.AddRecord(Bytes{0x01, 0x85, 0x00, 0x00});
   b.AddRecord(Bytes{0x01, 0x80, 0x05, 0x00});
@@ -275,7 +276,7 @@ TEST(CompressedRecord, TwoByteColumnCountIsReadAsStored) {
 }
 
 TEST(CompressedRecord, ClusterBytesAreSkippedFrom31Columns) {
-  AppState state;
+  ReadContext state;
   CompressedRecordBuilder thirty, thirtyOne;
   for (int i = 0; i < 29; ++i) {
     thirty.Null();
@@ -319,15 +320,15 @@ class ForwardingTest : public ::testing::Test {
     loop.AddRecord(build::ForwardingStub(PageId{1, 22}, 0));
     db.SetPage(22, loop);
     file_ = std::make_unique<build::TempFile>(db.Build());
-    reader_ = DatabaseReader::OpenDatabase(state_, file_->str(), file_->str(), nullptr);
+    reader_ = OpenForTest(state_, file_->str(), file_->str(), nullptr);
   }
-  AppState state_;
+  ReadContext state_;
   std::unique_ptr<build::TempFile> file_;
   std::unique_ptr<DatabaseReader> reader_;
 };
 
 TEST_F(ForwardingTest, StubTakesTheForwardedRecordsColumns) {
-  auto page = LoadDataPage(*reader_, PageId{1, 21});
+  auto page = LoadDataPage(*reader_, state_, PageId{1, 21});
   ASSERT_TRUE(page);
   const CPrimaryRecord* rec = RecordAt(*page, 0);
   ASSERT_NE(rec, nullptr);
@@ -338,7 +339,7 @@ TEST_F(ForwardingTest, StubTakesTheForwardedRecordsColumns) {
 }
 
 TEST_F(ForwardingTest, UnreadableTargetsKeepFixedLengthMinusFive) {
-  auto page = LoadDataPage(*reader_, PageId{1, 21});
+  auto page = LoadDataPage(*reader_, state_, PageId{1, 21});
   for (size_t i : {1u, 2u, 3u}) {
     const CPrimaryRecord* rec = RecordAt(*page, i);
     ASSERT_NE(rec, nullptr);
@@ -346,6 +347,43 @@ TEST_F(ForwardingTest, UnreadableTargetsKeepFixedLengthMinusFive) {
     EXPECT_EQ(rec->fixedLength, kUnreadableForward) << "slot " << i;
     EXPECT_FALSE(rec->fixed.present);
   }
+}
+
+}  // namespace
+}  // namespace pagewright
+
+namespace pagewright {
+namespace {
+
+TEST_F(ForwardingTest, UnreadableTargetsAreReportedOncePerStubAndNothingElse) {
+  DamageCounters damage;
+  ReadContext read = state_;
+  read.damage = &damage;
+  auto page = LoadDataPage(*reader_, read, PageId{1, 21});
+  ASSERT_TRUE(page);
+  EXPECT_EQ(damage.Count(DamageReason::kForwardUnreadable), 3u) << "no such slot, beyond the file, a loop";
+  EXPECT_EQ(damage.Total(), 3u);
+}
+
+}  // namespace
+}  // namespace pagewright
+
+namespace pagewright {
+namespace {
+
+TEST(RecordDamage, ASlotPointingIntoThePageHeaderIsARejectedRecordAndARemovedOneIsNot) {
+  PageBuilder p(1, 20);
+  p.ObjectId(555);
+  p.AddRecord(RecordBuilder(kPrimaryRecord).FixedLE<int32_t>(1).Build());
+  p.AddSlot(40);  // inside the 96-byte header
+  p.AddSlot(0);   // a removed record
+  CDataPage page(p.Bytes(), nullptr);
+  DamageCounters damage;
+  ReadContext read;
+  read.damage = &damage;
+  BuildPrimaryRecordPage(page, read);
+  EXPECT_EQ(damage.Count(DamageReason::kRecordRejected), 1u);
+  EXPECT_EQ(damage.Total(), 1u);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ ColumnDescriptor Column(int32_t typeIndex, const std::string& typeText, uint8_t 
 
 // Formats `bytes` as a value of the column, the way the row decoder does
 // for a fixed column (available = the bytes given).
-std::string Format(const ColumnDescriptor& c, const Bytes& bytes, const AppState& state = AppState()) {
+std::string Format(const ColumnDescriptor& c, const Bytes& bytes, const ReadContext& state = ReadContext()) {
   BitCursor bits;
   TypeLayout t = ComputeTypeLayout(c, bits, c.typeIndex);
   t.available = static_cast<int64_t>(bytes.size());
@@ -69,7 +69,7 @@ TEST(Bits, EightColumnsShareAByteAndTheNinthStartsAnother) {
     fixedSizes.push_back(t.fixedSize);
     t.available = 1;
     const Bytes& byte = i < 8 ? first : second;
-    texts += FormatValue(t, byte, c, AppState()) + (i < 8 ? "," : "");
+    texts += FormatValue(t, byte, c, ReadContext()) + (i < 8 ? "," : "");
   }
   EXPECT_EQ(texts, "True,False,True,False,False,True,False,True,True");
   EXPECT_EQ(fixedSizes, (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 0, 1}));
@@ -193,8 +193,10 @@ TEST(Text, UnicodeTypesAreDecodedAsUtf16InFull) {
 }
 
 TEST(Text, CharacterColumnsUseTheirCollationsCodePage) {
-  AppState state;
-  ParseCollationTable("Cyrillic_General_CI_AS\t53269\t1251\nChinese_PRC_CI_AS\t53284\t936\n", state.collations);
+  ReadContext state;
+  CollationTable table;
+  ParseCollationTable("Cyrillic_General_CI_AS\t53269\t1251\nChinese_PRC_CI_AS\t53284\t936\n", table);
+  state.collations = &table;
   ColumnDescriptor c = Column(kTypeVarchar, "varchar(20)");
   c.collationId = 53269;
   EXPECT_EQ(Format(c, Bytes{0xCF, 0xF0, 0xE8}, state), "При");
@@ -202,9 +204,7 @@ TEST(Text, CharacterColumnsUseTheirCollationsCodePage) {
   EXPECT_EQ(Format(c, Bytes{0xD6, 0xD0, 0xCE, 0xC4}, state), "中文");
   c.collationId = 999999;  // not in the table, no database collation: system code page
   EXPECT_EQ(Format(c, Bytes{0xE9}, state), "é");
-  state.collationFound = true;  // the database's collation stands in
-  state.collationKey = 53269;
-  state.collationCodePage = 1251;
+  state.collation = {true, 53269, 1251};  // the database's collation stands in
   EXPECT_EQ(Format(c, Bytes{0xE9}, state), "й");
 }
 
@@ -222,7 +222,7 @@ TEST(Guids, UsualUpperCaseForm) {
 
 Bytes Variant(uint8_t type, const Bytes& rest) { return build::Concat({Bytes{type, 1}, rest}); }
 
-std::string FormatVariantBytes(const Bytes& v, const AppState& state = AppState()) {
+std::string FormatVariantBytes(const Bytes& v, const ReadContext& state = ReadContext()) {
   ColumnDescriptor c = Column(kTypeSqlVariant, "sql_variant(8016)");
   BitCursor bits;
   TypeLayout t = ComputeTypeLayout(c, bits, kTypeSqlVariant);
@@ -240,8 +240,10 @@ TEST(SqlVariant, ValuesCarryTheirOwnType) {
   EXPECT_EQ(FormatVariantBytes(Variant(231, build::Concat({LE<uint16_t>(520), LE<int32_t>(872468488),
                                                             build::Utf16(u"Описание")}))),
             "Описание");
-  AppState state;
-  ParseCollationTable("Greek_CI_AS\t53255\t1253\n", state.collations);
+  ReadContext state;
+  CollationTable table;
+  ParseCollationTable("Greek_CI_AS\t53255\t1253\n", table);
+  state.collations = &table;
   EXPECT_EQ(FormatVariantBytes(Variant(167, build::Concat({LE<uint16_t>(10), LE<int32_t>(53255), Bytes{0xE1, 0xE2}})),
                                state),
             "αβ");
@@ -269,7 +271,7 @@ bool ValidUtf8(const std::string& s) {
 }
 
 TEST(Formatters, ShortAndHostileInputGivesValidTextWithinBounds) {
-  AppState state;
+  ReadContext state;
   Bytes junk(40, 0xFF);
   for (int32_t type = 0; type <= 34; ++type) {
     for (size_t len = 0; len <= junk.size(); ++len) {

@@ -19,6 +19,7 @@
 #include "support/cli_runner.h"
 #include "support/corpus.h"
 #include "support/creation_script.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -77,12 +78,12 @@ class CreationScriptModules : public ::testing::TestWithParam<NorthwindFile> {
 TEST_P(CreationScriptModules, StoredDefinitionsAreTheScriptsText) {
   const auto path = (testing::CorpusDir() / GetParam().file).string();
   AppState state;
-  LoadCollationTable(state, testing::BinaryDir());
-  auto reader = DatabaseReader::OpenDatabase(state, path, path, nullptr);
+  state.collations = LoadCollationTable(testing::BinaryDir());
+  auto reader = OpenForTest(state, path, path, nullptr);
   ASSERT_TRUE(reader->openSucceeded());
-  auto catalog = DatabaseCatalog::Build(*reader);
+  auto catalog = BuildCatalog(state, *reader);
   std::vector<ModuleValue> values;
-  RetrieveModuleValues(*reader, *catalog, values, ModuleTableColumns(*catalog), nullptr);
+  RetrieveModulesFor(*reader, state, *catalog, values, ModuleTableColumns(*catalog), nullptr);
   for (const auto& m : script_.modules) {
     SCOPED_TRACE(m.name);
     const CatalogObject* object = nullptr;

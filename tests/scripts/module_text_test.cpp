@@ -6,6 +6,7 @@
 #include "records/value_format.h"
 #include "support/builder/catalog_builder.h"
 #include "support/recording_sink.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -24,9 +25,9 @@ struct Scanned {
 std::unique_ptr<Scanned> ScanModules(CatalogBuilder& b) {
   auto s = std::make_unique<Scanned>();
   s->file = std::make_unique<TempFile>(b.Build().Build());
-  s->reader = DatabaseReader::OpenDatabase(s->state, s->file->str(), s->file->str(), nullptr);
-  s->catalog = DatabaseCatalog::Build(*s->reader);
-  RetrieveModuleValues(*s->reader, *s->catalog, s->values, ModuleTableColumns(*s->catalog), &s->sink);
+  s->reader = OpenForTest(s->state, s->file->str(), s->file->str(), nullptr);
+  s->catalog = BuildCatalog(s->state, *s->reader);
+  RetrieveModulesFor(*s->reader, s->state, *s->catalog, s->values, ModuleTableColumns(*s->catalog), &s->sink);
   return s;
 }
 

@@ -7,6 +7,7 @@
 #include "support/builder/catalog_builder.h"
 #include "support/damage.h"
 #include "support/recording_sink.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 namespace {
@@ -28,7 +29,7 @@ std::unique_ptr<Opened> OpenSmall() {
   b.AddTable(t);
   auto o = std::make_unique<Opened>();
   o->file = std::make_unique<TempFile>(b.Build().Build());
-  o->reader = DatabaseReader::OpenDatabase(o->state, o->file->str(), o->file->str(), nullptr);
+  o->reader = OpenForTest(o->state, o->file->str(), o->file->str(), nullptr);
   return o;
 }
 
@@ -36,7 +37,7 @@ TEST(SnapshotFile, HeaderLayoutWithAndWithoutManualCollation) {
   auto o = OpenSmall();
   TempFile automatic("auto.KVSNAPDB");
   o->state.showDeleted = true;
-  ASSERT_TRUE(WriteSnapshot(automatic.str(), "D:\\db\\Ω.mdf", true, *o->reader, o->state));
+  ASSERT_TRUE(WriteSnapshotFor(automatic.str(), "D:\\db\\Ω.mdf", true, *o->reader, o->state));
   auto bytes = ReadFileBytes(automatic.path());
   // L, the path in UTF-16 (11 characters), advanced, auto-detect, legacy,
   // show deleted, show advanced deleted.
@@ -53,7 +54,7 @@ TEST(SnapshotFile, HeaderLayoutWithAndWithoutManualCollation) {
   TempFile manual("manual.KVSNAPDB");
   o->state.collationAutoDetect = false;
   o->state.manualCollationKey = 53269;
-  ASSERT_TRUE(WriteSnapshot(manual.str(), "x.mdf", false, *o->reader, o->state));
+  ASSERT_TRUE(WriteSnapshotFor(manual.str(), "x.mdf", false, *o->reader, o->state));
   auto m = ReadFileBytes(manual.path());
   EXPECT_EQ(m[4 + 10 + 1], 0) << "auto-detect off";
   EXPECT_EQ(I64At(m, 4 + 10 + 2), 53269) << "the 8-byte key, low half first";
@@ -68,7 +69,7 @@ TEST(SnapshotFile, MapsRoundTripInAscendingKeyOrderWithEmptyLists) {
   auto o = OpenSmall();
   o->reader->dataPageMap[-7];  // a key whose list is empty
   TempFile file("maps.KVSNAPDB");
-  ASSERT_TRUE(WriteSnapshot(file.str(), "a.mdf", false, *o->reader, o->state));
+  ASSERT_TRUE(WriteSnapshotFor(file.str(), "a.mdf", false, *o->reader, o->state));
   auto bytes = ReadFileBytes(file.path());
   // Map 1 keys ascend.
   size_t at = 4 + 10 + 5;
@@ -88,7 +89,7 @@ TEST(SnapshotFile, MapsRoundTripInAscendingKeyOrderWithEmptyLists) {
   target->reader->dataPageMap.clear();
   target->reader->iamPageMap.clear();
   testing::RecordingSink sink;
-  ASSERT_TRUE(ReadSnapshotMaps(file.str(), *target->reader, &sink));
+  ASSERT_TRUE(ReadSnapshotMapsFor(file.str(), *target->reader, &sink));
   EXPECT_EQ(target->reader->objectPageMap, o->reader->objectPageMap);
   EXPECT_EQ(target->reader->dataPageMap, o->reader->dataPageMap);
   EXPECT_EQ(target->reader->iamPageMap, o->reader->iamPageMap);
@@ -100,43 +101,43 @@ TEST(SnapshotFile, MapsRoundTripInAscendingKeyOrderWithEmptyLists) {
 TEST(SnapshotFile, ReadOnlySnapshotLoads) {
   auto o = OpenSmall();
   TempFile file("ro.KVSNAPDB");
-  ASSERT_TRUE(WriteSnapshot(file.str(), "a.mdf", false, *o->reader, o->state));
+  ASSERT_TRUE(WriteSnapshotFor(file.str(), "a.mdf", false, *o->reader, o->state));
   std::filesystem::permissions(file.path(), std::filesystem::perms::owner_read, std::filesystem::perm_options::replace);
   EXPECT_TRUE(ReadSnapshotHeader(file.str()));
   auto target = OpenSmall();
-  EXPECT_TRUE(ReadSnapshotMaps(file.str(), *target->reader, nullptr));
+  EXPECT_TRUE(ReadSnapshotMapsFor(file.str(), *target->reader, nullptr));
 }
 
 TEST(SnapshotFile, TruncatedOrGarbageSnapshotsFailWithoutTouchingTheMaps) {
   auto o = OpenSmall();
   TempFile good("good.KVSNAPDB");
-  ASSERT_TRUE(WriteSnapshot(good.str(), "a.mdf", false, *o->reader, o->state));
+  ASSERT_TRUE(WriteSnapshotFor(good.str(), "a.mdf", false, *o->reader, o->state));
   auto bytes = ReadFileBytes(good.path());
   auto target = OpenSmall();
   const PageMap before = target->reader->objectPageMap;
   TempFile bad("bad.KVSNAPDB");
   for (size_t cut = 0; cut < bytes.size(); cut += 7) {
     bad.Write(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
-    EXPECT_FALSE(ReadSnapshotMaps(bad.str(), *target->reader, nullptr)) << "cut at " << cut;
+    EXPECT_FALSE(ReadSnapshotMapsFor(bad.str(), *target->reader, nullptr)) << "cut at " << cut;
     EXPECT_EQ(target->reader->objectPageMap, before);
   }
   for (uint32_t seed = 1; seed <= 50; ++seed) {
     bad.Write(testing::RandomBytes(64 + seed * 37, seed));
-    ReadSnapshotMaps(bad.str(), *target->reader, nullptr);
+    ReadSnapshotMapsFor(bad.str(), *target->reader, nullptr);
     ReadSnapshotHeader(bad.str());
   }
-  EXPECT_FALSE(ReadSnapshotMaps((good.folder() / "missing.KVSNAPDB").string(), *target->reader, nullptr));
+  EXPECT_FALSE(ReadSnapshotMapsFor((good.folder() / "missing.KVSNAPDB").string(), *target->reader, nullptr));
   EXPECT_FALSE(ReadSnapshotHeader((good.folder() / "missing.KVSNAPDB").string()));
 }
 
 TEST(SnapshotFile, ScanFromASnapshotMapsTheSamePages) {
   auto o = OpenSmall();
   TempFile file("scan.KVSNAPDB");
-  ASSERT_TRUE(WriteSnapshot(file.str(), o->file->str(), false, *o->reader, o->state));
+  ASSERT_TRUE(WriteSnapshotFor(file.str(), o->file->str(), false, *o->reader, o->state));
   AppState state;
   state.snapshotMode = true;
-  auto reader = DatabaseReader::OpenDatabase(state, o->file->str(), o->file->str(), nullptr,
-                                             [&](DatabaseReader& r) { return ReadSnapshotMaps(file.str(), r, nullptr); });
+  auto reader = OpenForTest(state, o->file->str(), o->file->str(), nullptr,
+                                             [&](DatabaseReader& r) { return ReadSnapshotMapsFor(file.str(), r, nullptr); });
   ASSERT_TRUE(reader->openSucceeded());
   EXPECT_EQ(reader->objectPageMap, o->reader->objectPageMap);
   EXPECT_EQ(reader->dataPageMap, o->reader->dataPageMap);
@@ -145,7 +146,7 @@ TEST(SnapshotFile, ScanFromASnapshotMapsTheSamePages) {
   AppState failing;
   failing.snapshotMode = true;
   testing::RecordingSink sink;
-  auto none = DatabaseReader::OpenDatabase(failing, o->file->str(), o->file->str(), &sink,
+  auto none = OpenForTest(failing, o->file->str(), o->file->str(), &sink,
                                            [](DatabaseReader&) { return false; });
   EXPECT_FALSE(none->openSucceeded());
   EXPECT_EQ(sink.Texts(NotificationId::kOpenFailed), (std::vector<std::string>{open_text::kNotValid}));

@@ -12,6 +12,7 @@
 #include "tabledata/page_rows.h"
 #include "support/builder/compression_builder.h"
 #include "support/builder/lob_builder.h"
+#include "support/read_fixture.h"
 #include "tabledata/record_paging.h"
 
 namespace pagewright {
@@ -200,8 +201,8 @@ struct Scanned {
     if (lob) lob->WriteInto(db);
     state.showDeleted = showDeleted;
     file = std::make_unique<TempFile>(db.Build());
-    reader = DatabaseReader::OpenDatabase(state, file->str(), file->str(), nullptr);
-    catalog = DatabaseCatalog::Build(*reader);
+    reader = OpenForTest(state, file->str(), file->str(), nullptr);
+    catalog = BuildCatalog(state, *reader);
   }
 
   // Every row of a table, page by page as the table view reads them.
@@ -209,8 +210,8 @@ struct Scanned {
 
   // Every row through the grid: the first grid page, then Next until the end.
   std::vector<DecodedRow> GridRows(const std::string& table, int* gridPages) {
-    auto columns = LoadObjectDetails(*catalog, table, "U ", {});
-    RecordPaging paging(*reader, *catalog);
+    auto columns = SelectDetails(*catalog, table, "U ", {});
+    RecordPaging paging = PagingFor(state, *reader, *catalog);
     std::vector<DecodedRow> out = paging.ShowTable(columns, false, {});
     *gridPages = 1;
     while (paging.HasNext()) {

@@ -12,6 +12,7 @@
 #include "pagestore/collation_table.h"
 #include "pagestore/text_codec.h"
 #include "support/corpus.h"
+#include "support/read_fixture.h"
 #include "tabledata/record_paging.h"
 
 namespace pagewright {
@@ -98,31 +99,28 @@ struct OpenFile {
   std::unique_ptr<DatabaseCatalog> catalog;
 
   explicit OpenFile(const std::string& file) {
-    LoadCollationTable(state, testing::BinaryDir());
+    state.collations = LoadCollationTable(testing::BinaryDir());
     const std::string path = (testing::CorpusDir() / file).string();
-    reader = DatabaseReader::OpenDatabase(state, path, path, nullptr);
-    catalog = DatabaseCatalog::Build(*reader);
+    reader = OpenForTest(state, path, path, nullptr);
+    catalog = BuildCatalog(state, *reader);
     state.pageSource = 2;  // table pages from the damaged file, as after a scan
   }
 
   // Every row as column name -> value text, read without placeholders.
   std::vector<ScriptRow> Rows(const std::string& table) {
-    auto columns = LoadObjectDetails(*catalog, table, "U ", {});
-    RecordPaging paging(*reader, *catalog);
+    auto columns = SelectDetails(*catalog, table, "U ", {});
+    RecordPaging paging = PagingFor(state, *reader, *catalog);
     paging.ShowTable(columns, false, {});  // finds the table's pages
     RowDecodeContext context{columns};
-    state.currentDecodeContext = &context;
-    state.placeholderMode = false;
-    const DecodeMode mode{!state.legacyCatalogMode && !catalog->tableRowsetColumns.empty(), false};
+    const DecodeMode mode{!state.legacyCatalogMode && !Selected(*catalog).tableRowsetColumns.empty(), false};
     std::vector<ScriptRow> out;
     for (PageId page : paging.pageList()) {
-      for (const DecodedRow& row : ReadPageRows(*reader, page, context, mode)) {
+      for (const DecodedRow& row : ReadPageRows(*reader, RowsCtx(state), page, context, mode)) {
         ScriptRow named;
         for (size_t i = 0; i < row.size() && i < columns.size(); ++i) named[columns[i].name] = row[i];
         out.push_back(std::move(named));
       }
     }
-    state.currentDecodeContext = nullptr;
     return out;
   }
 };
@@ -218,8 +216,8 @@ TEST(CorpusLargeValues, FirstGridPageShowsPlaceholdersForRealValues) {
     SCOPED_TRACE(c.file);
     if (!HasCorpusFile(c.file)) continue;
     OpenFile db(c.file);
-    auto columns = LoadObjectDetails(*db.catalog, c.table, "U ", {});
-    RecordPaging paging(*db.reader, *db.catalog);
+    auto columns = SelectDetails(*db.catalog, c.table, "U ", {});
+    RecordPaging paging = PagingFor(db.state, *db.reader, *db.catalog);
     auto shown = paging.ShowTable(columns, false, {});
     ASSERT_FALSE(shown.empty());
     size_t k = 0;

@@ -5,6 +5,7 @@
 #include "catalog/object_details.h"
 #include "pagestore/collation_table.h"
 #include "support/corpus.h"
+#include "support/read_fixture.h"
 #include "tabledata/record_paging.h"
 
 namespace pagewright {
@@ -15,10 +16,10 @@ struct TableRows {
   std::vector<DecodedRow> firstPage;
 };
 
-TableRows CountRows(DatabaseReader& reader, DatabaseCatalog& catalog, const std::string& table) {
+TableRows CountRows(const AppState& state, DatabaseReader& reader, DatabaseCatalog& catalog, const std::string& table) {
   TableRows out;
-  auto columns = LoadObjectDetails(catalog, table, "U ", {});
-  RecordPaging paging(reader, catalog);
+  auto columns = SelectDetails(catalog, table, "U ", {});
+  RecordPaging paging = PagingFor(state, reader, catalog);
   auto rows = paging.ShowTable(columns, false, {});
   out.firstPage = rows;
   out.count = static_cast<int64_t>(rows.size());
@@ -36,16 +37,16 @@ TEST(CorpusRows, EveryTableHoldsTheRowsItsManifestCounts) {
     SCOPED_TRACE(f.file);
     for (bool showDeleted : {false, true}) {
       AppState state;
-      LoadCollationTable(state, testing::BinaryDir());
+      state.collations = LoadCollationTable(testing::BinaryDir());
       state.showDeleted = showDeleted;
-      auto reader = DatabaseReader::OpenDatabase(state, f.path.string(), f.path.string(), nullptr);
+      auto reader = OpenForTest(state, f.path.string(), f.path.string(), nullptr);
       ASSERT_TRUE(reader->openSucceeded());
-      auto catalog = DatabaseCatalog::Build(*reader);
+      auto catalog = BuildCatalog(state, *reader);
       state.pageSource = 2;
       const auto& ambiguous = f.raw["rowsAmbiguous"];
       for (const auto& [table, expected] : f.tables) {
         int64_t ghosts = showDeleted ? f.raw["ghostRowsByTable"][table].AsInt() : 0;
-        TableRows rows = CountRows(*reader, *catalog, table);
+        TableRows rows = CountRows(state, *reader, *catalog, table);
         if (ambiguous.Find(table) != nullptr) continue;
         EXPECT_EQ(rows.count, expected + ghosts) << table << (showDeleted ? " with deleted rows" : "");
       }

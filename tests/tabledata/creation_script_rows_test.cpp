@@ -13,6 +13,7 @@
 #include "pagestore/text_codec.h"
 #include "support/corpus.h"
 #include "support/creation_script.h"
+#include "support/read_fixture.h"
 #include "tabledata/record_paging.h"
 
 namespace pagewright {
@@ -166,16 +167,16 @@ TEST_P(CreationScriptRows, EveryRowHoldsTheValuesTheScriptInserted) {
   ASSERT_FALSE(script.inserts.empty()) << f.script << ": no INSERT statements found";
 
   AppState state;
-  LoadCollationTable(state, testing::BinaryDir());
+  state.collations = LoadCollationTable(testing::BinaryDir());
   const std::string path = (dir / f.file).string();
-  auto reader = DatabaseReader::OpenDatabase(state, path, path, nullptr);
+  auto reader = OpenForTest(state, path, path, nullptr);
   ASSERT_TRUE(reader->openSucceeded());
-  auto catalog = DatabaseCatalog::Build(*reader);
+  auto catalog = BuildCatalog(state, *reader);
   state.pageSource = 2;  // table pages from the damaged file, as after a scan
 
   for (const ScriptTable& table : script.tables) {
     SCOPED_TRACE(table.name);
-    auto columns = LoadObjectDetails(*catalog, table.name, "U ", {});
+    auto columns = SelectDetails(*catalog, table.name, "U ", {});
     ASSERT_EQ(columns.size(), table.columns.size());
     std::vector<size_t> key;
     for (const std::string& name : table.primaryKey)
@@ -185,7 +186,7 @@ TEST_P(CreationScriptRows, EveryRowHoldsTheValuesTheScriptInserted) {
     const std::vector<Row> expected = ScriptRows(script, table);
 
     // The grid's pages: as many rows as the script inserted.
-    RecordPaging paging(*reader, *catalog);
+    RecordPaging paging = PagingFor(state, *reader, *catalog);
     size_t shown = paging.ShowTable(columns, false, {}).size();
     while (paging.HasNext()) {
       auto next = paging.NextPage({});
@@ -196,15 +197,11 @@ TEST_P(CreationScriptRows, EveryRowHoldsTheValuesTheScriptInserted) {
 
     // Every value, large ones read in full rather than as placeholders.
     RowDecodeContext context{columns};
-    const DecodeMode mode{!state.legacyCatalogMode && !catalog->tableRowsetColumns.empty(), false};
-    state.currentDecodeContext = &context;
-    state.placeholderMode = false;
+    const DecodeMode mode{!state.legacyCatalogMode && !Selected(*catalog).tableRowsetColumns.empty(), false};
     std::vector<Row> rows;
     for (PageId page : paging.pageList())
-      for (DecodedRow& row : ReadPageRows(*reader, page, context, mode))
+      for (DecodedRow& row : ReadPageRows(*reader, RowsCtx(state), page, context, mode))
         rows.push_back(std::move(row));
-    state.currentDecodeContext = nullptr;
-    state.placeholderMode = true;
 
     const auto got = ByKey(rows, key);
     const auto want = ByKey(expected, key);

@@ -6,6 +6,7 @@
 #include "catalog/object_details.h"
 #include "support/builder/catalog_builder.h"
 #include "support/builder/lob_builder.h"
+#include "support/read_fixture.h"
 #include "tabledata/record_paging.h"
 
 namespace pagewright {
@@ -43,20 +44,16 @@ struct Scanned {
     DatabaseBuilder db = b.Build();
     lob.WriteInto(db);
     file = std::make_unique<TempFile>(db.Build());
-    reader = DatabaseReader::OpenDatabase(state, file->str(), file->str(), nullptr);
-    catalog = DatabaseCatalog::Build(*reader);
+    reader = OpenForTest(state, file->str(), file->str(), nullptr);
+    catalog = BuildCatalog(state, *reader);
     state.pageSource = 2;  // after a scan, rows come from the damaged file
-    columns = LoadObjectDetails(*catalog, table, "U ", {});
+    columns = SelectDetails(*catalog, table, "U ", {});
   }
   // The rows of the table's first page, decoded with or without
   // placeholders by the chosen decoder.
   std::vector<DecodedRow> FirstPageRows(bool placeholders, bool rowset = true) {
     RowDecodeContext context{columns};
-    state.currentDecodeContext = &context;
-    state.placeholderMode = placeholders;
-    auto rows = ReadPageRows(*reader, catalog->tablePages.at(0), context, DecodeMode{rowset, false});
-    state.placeholderMode = false;
-    state.currentDecodeContext = nullptr;
+    auto rows = ReadPageRows(*reader, RowsCtx(state, placeholders), Selected(*catalog).tablePages.at(0), context, DecodeMode{rowset, false});
     return rows;
   }
 };
@@ -92,7 +89,7 @@ TEST_P(ClassicLargeValues, PlaceholdersOnTheFirstGridPageValuesOnTheNext) {
   b.AddTable(t);
   Scanned s(b, lob, "dbo.Documents");
 
-  RecordPaging paging(*s.reader, *s.catalog);
+  RecordPaging paging = PagingFor(s.state, *s.reader, *s.catalog);
   auto first = paging.ShowTable(s.columns, false, {});
   ASSERT_EQ(first.size(), 1000u);
   EXPECT_EQ(first[0], (DecodedRow{"0", "<BINARY DATA>", "<BINARY DATA>", "<BINARY DATA>", "<BINARY DATA>"}));

@@ -5,6 +5,7 @@
 
 #include "catalog/object_details.h"
 #include "support/builder/catalog_builder.h"
+#include "support/read_fixture.h"
 #include "tabledata/record_paging.h"
 
 namespace pagewright {
@@ -24,7 +25,7 @@ struct Opened {
 std::unique_ptr<Opened> Open(DatabaseBuilder db) {
   auto o = std::make_unique<Opened>();
   o->file = std::make_unique<TempFile>(db.Build());
-  o->reader = DatabaseReader::OpenDatabase(o->state, o->file->str(), o->file->str(), nullptr);
+  o->reader = OpenForTest(o->state, o->file->str(), o->file->str(), nullptr);
   return o;
 }
 
@@ -69,7 +70,7 @@ TEST(IamChain, FollowsNextReferencesSinglePagesBeforeExtents) {
   db.SetPage(300, IamA(PageId{1, 301}));
   db.SetPage(301, IamB(PageId{0, 0}));
   auto o = Open(std::move(db));
-  EXPECT_EQ(IamChainPages(*o->reader, PageId{1, 300}, {}, false), Join(kPagesOfA, kPagesOfB));
+  EXPECT_EQ(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 300}, {}, false), Join(kPagesOfA, kPagesOfB));
 }
 
 TEST(IamChain, LoopsEndAtTheFirstPageSeenAgain) {
@@ -78,16 +79,16 @@ TEST(IamChain, LoopsEndAtTheFirstPageSeenAgain) {
   db.SetPage(301, IamB(PageId{1, 300}));
   db.SetPage(302, IamB(PageId{1, 302}));
   auto o = Open(std::move(db));
-  EXPECT_EQ(IamChainPages(*o->reader, PageId{1, 300}, {}, false), Join(kPagesOfA, kPagesOfB));
-  EXPECT_EQ(IamChainPages(*o->reader, PageId{1, 302}, {}, false), kPagesOfB);
+  EXPECT_EQ(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 300}, {}, false), Join(kPagesOfA, kPagesOfB));
+  EXPECT_EQ(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 302}, {}, false), kPagesOfB);
 }
 
 TEST(IamChain, UnreadableIamPageEndsTheList) {
   DatabaseBuilder db = BaseFile();
   db.SetPage(300, IamA(PageId{1, 90000}));
   auto o = Open(std::move(db));
-  EXPECT_EQ(IamChainPages(*o->reader, PageId{1, 300}, {}, false), kPagesOfA);
-  EXPECT_TRUE(IamChainPages(*o->reader, PageId{1, 90000}, {}, false).empty());
+  EXPECT_EQ(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 300}, {}, false), kPagesOfA);
+  EXPECT_TRUE(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 90000}, {}, false).empty());
 }
 
 TEST(IamChain, SinglePagesBeyondTheFileOrOfFileZeroAreDropped) {
@@ -99,7 +100,7 @@ TEST(IamChain, SinglePagesBeyondTheFileOrOfFileZeroAreDropped) {
   StoreLittleEndian<uint16_t>(iam.data() + 100 + 42 + 6 * 3 + 4, 0);  // slot 3 (61): file id 0
   db.SetPage(300, iam);
   auto o = Open(std::move(db));
-  EXPECT_EQ(IamChainPages(*o->reader, PageId{1, 300}, {}, false), Ids({50, 60}));
+  EXPECT_EQ(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 300}, {}, false), Ids({50, 60}));
 }
 
 TEST(IamChain, SqlServer2000ListIsWalkedInListOrder) {
@@ -107,8 +108,8 @@ TEST(IamChain, SqlServer2000ListIsWalkedInListOrder) {
   db.SetPage(300, IamA(PageId{1, 301}));  // next references are not followed
   db.SetPage(301, IamB(PageId{1, 300}));
   auto o = Open(std::move(db));
-  EXPECT_EQ(IamChainPages(*o->reader, PageId{1, 300}, Ids({301, 300}), true), Join(kPagesOfB, kPagesOfA));
-  EXPECT_EQ(IamChainPages(*o->reader, PageId{1, 300}, Ids({301}), true), kPagesOfB);
+  EXPECT_EQ(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 300}, Ids({301, 300}), true), Join(kPagesOfB, kPagesOfA));
+  EXPECT_EQ(IamChainPages(*o->reader, Ctx(o->state), PageId{1, 300}, Ids({301}), true), kPagesOfB);
 }
 
 std::vector<uint8_t> DataPage(int32_t position, PageId next) {
@@ -124,8 +125,8 @@ TEST(DataChain, FollowsNextReferencesAndEndsOnLoops) {
   db.SetPage(202, DataPage(202, PageId{1, 200}));  // back to the start
   db.SetPage(210, DataPage(210, PageId{1, 210}));  // names itself
   auto o = Open(std::move(db));
-  EXPECT_EQ(DataChainPages(*o->reader, PageId{1, 200}), Ids({200, 201, 202}));
-  EXPECT_EQ(DataChainPages(*o->reader, PageId{1, 210}), Ids({210}));
+  EXPECT_EQ(DataChainPages(*o->reader, Ctx(o->state), PageId{1, 200}), Ids({200, 201, 202}));
+  EXPECT_EQ(DataChainPages(*o->reader, Ctx(o->state), PageId{1, 210}), Ids({210}));
 }
 
 TEST(DataChain, UnreadablePageEndsTheWalk) {
@@ -135,8 +136,8 @@ TEST(DataChain, UnreadablePageEndsTheWalk) {
   auto o = Open(std::move(db));
   // The reference to the unreadable page is listed (its rows come out
   // empty), nothing after it.
-  EXPECT_EQ(DataChainPages(*o->reader, PageId{1, 200}), Ids({200, 201, 90000}));
-  EXPECT_TRUE(DataChainPages(*o->reader, PageId{0, 0}).empty());
+  EXPECT_EQ(DataChainPages(*o->reader, Ctx(o->state), PageId{1, 200}), Ids({200, 201, 90000}));
+  EXPECT_TRUE(DataChainPages(*o->reader, Ctx(o->state), PageId{0, 0}).empty());
 }
 
 TEST(RecordPagingSources, HeapWhoseIamPageIsLostIsReadThroughItsDataChain) {
@@ -154,10 +155,10 @@ TEST(RecordPagingSources, HeapWhoseIamPageIsLostIsReadThroughItsDataChain) {
     DatabaseBuilder db = built;
     if (loseIam) db.SetPage(table.iamPage, std::vector<uint8_t>(kPageSize, 0));
     auto o = Open(std::move(db));
-    o->catalog = DatabaseCatalog::Build(*o->reader);
+    o->catalog = BuildCatalog(o->state, *o->reader);
     o->state.pageSource = 2;
-    auto columns = LoadObjectDetails(*o->catalog, "dbo.Heap", "U ", {});
-    RecordPaging paging(*o->reader, *o->catalog);
+    auto columns = SelectDetails(*o->catalog, "dbo.Heap", "U ", {});
+    RecordPaging paging = PagingFor(o->state, *o->reader, *o->catalog);
     auto rows = paging.ShowTable(columns, false, {});
     return std::make_pair(rows.size(), paging.source());
   };
@@ -190,12 +191,12 @@ TEST_P(PartitionedTable, RowsOfEveryPartitionComeBackInPartitionOrder) {
     partition("Sales_2", "Sales", 300);  // several data pages
     partition("Sales_3", "Sales", 40);
     auto o = Open(b.Build());
-    o->catalog = DatabaseCatalog::Build(*o->reader);
+    o->catalog = BuildCatalog(o->state, *o->reader);
     o->state.pageSource = 2;
-    auto columns = LoadObjectDetails(*o->catalog, "dbo.Sales", "U ", {});
+    auto columns = SelectDetails(*o->catalog, "dbo.Sales", "U ", {});
     ASSERT_EQ(columns.size(), 2u);
-    EXPECT_EQ(o->catalog->partitionAllocUnits.size(), 3u);
-    RecordPaging paging(*o->reader, *o->catalog);
+    EXPECT_EQ(Selected(*o->catalog).partitionAllocUnits.size(), 3u);
+    RecordPaging paging = PagingFor(o->state, *o->reader, *o->catalog);
     auto rows = paging.ShowTable(columns, false, {});
     ASSERT_EQ(rows.size(), static_cast<size_t>(next));
     for (int i = 0; i < next; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)][0], std::to_string(i)) << i;
@@ -222,11 +223,11 @@ TEST_P(PartitionedTable, ASecondRowsetOfTheSamePartitionIsNotReadAsAnother) {
   rowset("Rebuilt", "", 1000, 7);  // the old rowset
   rowset("Rebuilt_new", "Rebuilt", 0, 3);
   auto o = Open(b.Build());
-  o->catalog = DatabaseCatalog::Build(*o->reader);
+  o->catalog = BuildCatalog(o->state, *o->reader);
   o->state.pageSource = 2;
-  auto columns = LoadObjectDetails(*o->catalog, "dbo.Rebuilt", "U ", {});
-  EXPECT_TRUE(o->catalog->partitionAllocUnits.empty());
-  RecordPaging paging(*o->reader, *o->catalog);
+  auto columns = SelectDetails(*o->catalog, "dbo.Rebuilt", "U ", {});
+  EXPECT_TRUE(Selected(*o->catalog).partitionAllocUnits.empty());
+  RecordPaging paging = PagingFor(o->state, *o->reader, *o->catalog);
   auto rows = paging.ShowTable(columns, false, {});
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][0], "0");
@@ -234,6 +235,41 @@ TEST_P(PartitionedTable, ASecondRowsetOfTheSamePartitionIsNotReadAsAnother) {
 
 INSTANTIATE_TEST_SUITE_P(Storage, PartitionedTable, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Clustered" : "Heap"; });
+
+}  // namespace
+}  // namespace pagewright
+
+namespace pagewright {
+namespace {
+
+// Only `reason` was counted, and at least once.
+void ExpectOnly(const DamageCounters& d, DamageReason reason) {
+  const DamageCounts counts = d.Counts();
+  for (size_t r = 0; r < kDamageReasonCount; ++r) {
+    if (r == static_cast<size_t>(reason)) {
+      EXPECT_GT(counts[r], 0u) << DamageReasonText(reason);
+    } else {
+      EXPECT_EQ(counts[r], 0u) << DamageReasonText(static_cast<DamageReason>(r));
+    }
+  }
+}
+
+TEST(DamageReports, ChainLoopsAndUnreadableIamPagesEachMoveTheirOwnCounter) {
+  DatabaseBuilder db = BaseFile();
+  db.SetPage(200, DataPage(200, PageId{1, 201}));
+  db.SetPage(201, DataPage(201, PageId{1, 200}));  // back to the start
+  db.SetPage(210, DataPage(210, PageId{1, 0}));
+  auto o = Open(std::move(db));
+  DamageCounters loop;
+  DataChainPages(*o->reader, Ctx(o->state, &loop), PageId{1, 200});
+  ExpectOnly(loop, DamageReason::kChainLoop);
+  DamageCounters clean;
+  DataChainPages(*o->reader, Ctx(o->state, &clean), PageId{1, 210});
+  EXPECT_EQ(clean.Total(), 0u) << "a chain that ends is no damage";
+  DamageCounters lost;
+  IamChainPages(*o->reader, Ctx(o->state, &lost), PageId{1, 90000}, {}, false);
+  ExpectOnly(lost, DamageReason::kPageUnreadable);
+}
 
 }  // namespace
 }  // namespace pagewright

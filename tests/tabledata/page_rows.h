@@ -8,21 +8,20 @@
 
 #include "catalog/object_details.h"
 #include "tabledata/row_decoder.h"
+#include "support/read_fixture.h"
 
 namespace pagewright {
 
 inline std::vector<DecodedRow> RowsPageByPage(AppState& state, DatabaseReader& reader, DatabaseCatalog& catalog,
                                               const std::string& table) {
-  auto columns = LoadObjectDetails(catalog, table, "U ", {});
+  auto columns = SelectDetails(catalog, table, "U ", {});
   RowDecodeContext context{columns};
-  state.currentDecodeContext = &context;
-  DecodeMode mode{!state.legacyCatalogMode && !catalog.tableRowsetColumns.empty(), false};
+  DecodeMode mode{!state.legacyCatalogMode && !Selected(catalog).tableRowsetColumns.empty(), false};
   std::vector<DecodedRow> out;
-  for (PageId page : catalog.tablePages) {
-    auto rows = ReadPageRows(reader, page, context, mode);
+  for (PageId page : Selected(catalog).tablePages) {
+    auto rows = ReadPageRows(reader, RowsCtx(state), page, context, mode);
     out.insert(out.end(), rows.begin(), rows.end());
   }
-  state.currentDecodeContext = nullptr;
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include "catalog/database_catalog.h"
 #include "catalog/object_details.h"
 #include "support/builder/catalog_builder.h"
+#include "support/read_fixture.h"
 #include "tabledata/page_rows.h"
 
 namespace pagewright {
@@ -26,8 +27,8 @@ std::unique_ptr<Scanned> Scan(CatalogBuilder& b, bool showDeleted = false) {
   auto s = std::make_unique<Scanned>();
   s->state.showDeleted = showDeleted;
   s->file = std::make_unique<TempFile>(b.Build().Build());
-  s->reader = DatabaseReader::OpenDatabase(s->state, s->file->str(), s->file->str(), nullptr);
-  s->catalog = DatabaseCatalog::Build(*s->reader);
+  s->reader = OpenForTest(s->state, s->file->str(), s->file->str(), nullptr);
+  s->catalog = BuildCatalog(s->state, *s->reader);
   return s;
 }
 
@@ -107,7 +108,7 @@ TEST(RowDecoder, ManyRowsOverManyPagesAndExtents) {
   auto rows = s->Rows("dbo.Big");
   ASSERT_EQ(rows.size(), 3000u);
   for (int i = 0; i < 3000; i += 499) EXPECT_EQ(rows[static_cast<size_t>(i)][0], std::to_string(i));
-  EXPECT_GT(s->catalog->tablePages.size(), 16u);
+  EXPECT_GT(Selected(*s->catalog).tablePages.size(), 16u);
 }
 
 }  // namespace

@@ -1,29 +1,23 @@
-// Process-wide application state shared by the shell and the file-format layers.
+// Process-wide application state of the shell.
 //
 // One AppState lives for the whole run. The shell writes the options before a
-// scan; workers and format layers read them. Only `running` and
+// scan and builds from them the read context every format-layer call takes;
+// the format layers never see this state. Only `running` and
 // `stopRequested` cross threads while a worker runs (the Stop command writes
 // them), so those two are atomic; everything else is written by one thread at
 // a time because at most one worker runs.
-#ifndef PAGEWRIGHT_STATE_APP_STATE_H_
-#define PAGEWRIGHT_STATE_APP_STATE_H_
+#ifndef PAGEWRIGHT_APP_APP_STATE_H_
+#define PAGEWRIGHT_APP_APP_STATE_H_
 
 #include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
 
+#include "state/collation.h"
+#include "state/read_context.h"
+
 namespace pagewright {
-
-struct RowDecodeContext;  // defined by the record layer
-
-// One row of the collation table: collation name and its Windows code page.
-struct CollationEntry {
-  std::string name;
-  int32_t codePage = 0;
-};
-
-using CollationTable = std::map<int64_t, CollationEntry>;
 
 struct AppState {
   std::atomic<int32_t> running{0};
@@ -57,15 +51,25 @@ struct AppState {
 
   // 1: file id 1 means the old file; any other value the new file.
   int32_t pageSource = 1;
-  // Set while the first grid page after a tree click loads: large values
-  // then show placeholders instead of being read.
-  bool placeholderMode = false;
-  // Columns of the table whose pages are being decoded, or null.
-  const RowDecodeContext* currentDecodeContext = nullptr;
 
   bool StopRequested() const { return stopRequested.load(std::memory_order_relaxed); }
+
+  // The read context of the options and identity held now: deleted-record
+  // options, catalog layout, page source, code pages and the stop flag.
+  ReadContext MakeReadContext(DamageReporter* damage = nullptr) const {
+    ReadContext c;
+    c.showDeleted = showDeleted;
+    c.showAdvancedDeleted = showAdvancedDeleted;
+    c.legacyCatalog = legacyCatalogMode;
+    c.source = pageSource == 1 ? PageSource::kOldFile : PageSource::kNewFile;
+    c.collations = &collations;
+    c.collation = DatabaseCollation{collationFound, collationKey, collationCodePage};
+    c.stop = &stopRequested;
+    c.damage = damage;
+    return c;
+  }
 };
 
 }  // namespace pagewright
 
-#endif  // PAGEWRIGHT_STATE_APP_STATE_H_
+#endif  // PAGEWRIGHT_APP_APP_STATE_H_
