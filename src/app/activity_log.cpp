@@ -1,7 +1,11 @@
 #include "app/activity_log.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <system_error>
+
+#include "app/output_guard.h"
 
 #include "pagestore/text_codec.h"
 
@@ -31,18 +35,34 @@ std::optional<std::tm> LocalNow() {
 }
 }  // namespace
 
-bool ActivityLog::Open(const std::filesystem::path& folder) { return Open(folder, LocalNow()); }
+bool ActivityLog::Open(const std::filesystem::path& folder, const std::vector<std::filesystem::path>& inputs) {
+  return Open(folder, LocalNow(), inputs);
+}
 
-bool ActivityLog::Open(const std::filesystem::path& folder, const std::optional<std::tm>& localTime) {
+bool ActivityLog::Open(const std::filesystem::path& folder, const std::optional<std::tm>& localTime,
+                       const std::vector<std::filesystem::path>& inputs) {
   Close();
+  error_.clear();
   path_ = folder / LogFileName(localTime);
+  if (auto refusal = OutputRefusal(path_, inputs)) {
+    error_ = *refusal;
+    return false;
+  }
   std::error_code ec;
   bool exists = std::filesystem::exists(path_, ec);
+  errno = 0;
   out_.open(path_, std::ios::binary | std::ios::app);
-  if (!out_) return false;
+  if (!out_) {
+    Fail(errno != 0 ? std::generic_category().message(errno) : "it cannot be created");
+    return false;
+  }
   if (!exists) out_.write("\xFF\xFE", 2);
-  WriteUtf16(u"\r\n" + std::u16string(80, u'*') + u"\r\n");
-  return static_cast<bool>(out_);
+  return WriteUtf16(u"\r\n" + std::u16string(80, u'*') + u"\r\n");
+}
+
+void ActivityLog::Fail(const std::string& reason) {
+  if (out_.is_open()) out_.close();
+  if (error_.empty()) error_ = "Cannot write the activity log " + path_.string() + ": " + reason + ".";
 }
 
 void ActivityLog::Close() {
@@ -54,15 +74,19 @@ void ActivityLog::Line(const std::string& text) {
   WriteUtf16(Utf8ToUtf16(text) + u"\r\n");
 }
 
-void ActivityLog::WriteUtf16(const std::u16string& text) {
+bool ActivityLog::WriteUtf16(const std::u16string& text) {
   std::string bytes;
   bytes.reserve(text.size() * 2);
   for (char16_t u : text) {
     bytes.push_back(static_cast<char>(u & 0xFF));
     bytes.push_back(static_cast<char>(u >> 8));
   }
+  errno = 0;
   out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out_.flush();
+  if (out_) return true;
+  Fail(errno != 0 ? std::generic_category().message(errno) : "a write failed");
+  return false;
 }
 
 }  // namespace pagewright

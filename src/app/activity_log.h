@@ -15,6 +15,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pagewright {
 
@@ -27,21 +28,30 @@ std::string LogFileName(const std::optional<std::tm>& localTime);
 class ActivityLog {
  public:
   // Closes the current file, then opens (appending) or creates the file for
-  // this moment in `folder` and writes the run header. False when the file
-  // cannot be written.
-  bool Open(const std::filesystem::path& folder, const std::optional<std::tm>& localTime);
-  bool Open(const std::filesystem::path& folder);  // now
+  // this moment in `folder` and writes the run header. False, with the
+  // reason in error(), when the file cannot be written or is not one the log
+  // may write (one of `inputs`, the files a recovery reads, or a pipe or
+  // device that would block).
+  bool Open(const std::filesystem::path& folder, const std::optional<std::tm>& localTime,
+            const std::vector<std::filesystem::path>& inputs = {});
+  bool Open(const std::filesystem::path& folder, const std::vector<std::filesystem::path>& inputs = {});  // now
   void Close();
   bool isOpen() const { return out_.is_open(); }
   const std::filesystem::path& path() const { return path_; }
 
-  // Writes the text and CR LF; each line reaches the file at once.
+  // Writes the text and CR LF; each line reaches the file at once. A write
+  // that fails closes the file and sets error().
   void Line(const std::string& utf8Text);
 
+  // Why the last Open or a later write failed; empty while all went well.
+  const std::string& error() const { return error_; }
+
  private:
-  void WriteUtf16(const std::u16string& text);
+  bool WriteUtf16(const std::u16string& text);
+  void Fail(const std::string& reason);
   std::ofstream out_;
   std::filesystem::path path_;
+  std::string error_;
 };
 
 }  // namespace pagewright

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/output_guard.h"
 #include "pagestore/collation_table.h"
+#include "pagestore/file_access.h"
 #include "scripts/module_text.h"
 #include "snapshot/snapshot_file.h"
 
@@ -113,11 +115,51 @@ bool MainFrame::RequestClose() {
 void MainFrame::LogLine(const std::string& text) {
   ui_.InsertPaneLine(state_.logLineIndex++, text);
   log_.Line(text);
+  ReportLogError();
 }
 
 void MainFrame::PaneLine(const std::string& text) { ui_.InsertPaneLine(state_.logLineIndex++, text); }
 
-void MainFrame::OpenLog(const std::string& folder) { log_.Open(folder); }
+void MainFrame::FailureLine(const std::string& text) {
+  ui_.InsertFailureLine(state_.logLineIndex++, text);
+  log_.Line(text);
+  ReportLogError();
+}
+
+void MainFrame::FailureMessage(const std::string& text, MessageIcon icon) { ui_.ShowFailure(text, icon); }
+
+void MainFrame::ReportLogError() {
+  if (logErrorReported_ || log_.error().empty()) return;
+  logErrorReported_ = true;
+  // A pane line only: the recovery goes on without its log, and a message
+  // box would hold the worker until it is closed.
+  ui_.InsertFailureLine(state_.logLineIndex++, log_.error() + " The recovery goes on without it.");
+}
+
+void MainFrame::OpenLog(const std::string& folder) {
+  logErrorReported_ = false;
+  log_.Open(folder, DatabaseFiles());
+  ReportLogError();
+}
+
+std::vector<std::filesystem::path> MainFrame::DatabaseFiles() const {
+  std::vector<std::filesystem::path> files;
+  auto add = [&files](const std::filesystem::path& p) {
+    if (!p.empty()) files.push_back(p);
+  };
+  add(mdfCopy_);
+  add(state_.snapshotMode ? state_.snapshotSourcePath : backupCopy_);
+  if (reader_) {
+    add(reader_->oldPath);
+    add(reader_->newPath);
+    const std::filesystem::path damagedFolder = std::filesystem::path(mdfCopy_).parent_path();
+    for (const auto& [id, row] : reader_->secondaryFileMap) {
+      add(row.physicalName);
+      add(damagedFolder / std::filesystem::path(row.physicalName).filename());
+    }
+  }
+  return files;
+}
 
 void MainFrame::Notify(const Notification& n) {
   switch (n.id) {
@@ -128,7 +170,7 @@ void MainFrame::Notify(const Notification& n) {
       // sequence has returned.
       ui_.SetProgressPos(0);
       ui_.SetRecordsText("");
-      ui_.ShowMessage(n.text, MessageIcon::kError);
+      FailureMessage(n.text, MessageIcon::kError);
       break;
     case NotificationId::kProgressPos: ui_.SetProgressPos(n.wParam); break;
     case NotificationId::kLogLine: LogLine(n.text); break;
@@ -189,6 +231,12 @@ bool MainFrame::Open() {
 
 bool MainFrame::LoadSnapshot(const std::string& snapshotPath, const std::string& logFolder) {
   if (Busy()) return false;
+  // Opening a pipe or a device to read it would wait for a writer.
+  PathKind kind = KindOfPath(snapshotPath);
+  if (kind != PathKind::kRegular && kind != PathKind::kMissing) {
+    FailureMessage("Cannot read " + snapshotPath + ": it is " + PathKindName(kind) + ", not a regular file.");
+    return false;
+  }
   JoinWorker();
   state_.running = 1;
   log_.Close();
@@ -211,27 +259,40 @@ bool MainFrame::LoadSnapshot(const std::string& snapshotPath, const std::string&
   return true;
 }
 
-bool MainFrame::SaveSnapshot(const std::string& snapshotPath) {
+bool MainFrame::SaveSnapshot(const std::string& snapshotPath, bool force) {
   if (Busy()) return false;
   JoinWorker();
   state_.running = 1;
   PaneLine(snapshot_text::kSaving);
-  SnapshotHeader header;
-  header.databasePath = mdfCopy_;
-  header.advanced = advancedMode_;
-  header.collationAutoDetect = state_.collationAutoDetect;
-  header.manualCollationKey = state_.manualCollationKey;
-  header.legacyCatalogMode = state_.legacyCatalogMode;
-  header.showDeleted = state_.showDeleted;
-  header.showAdvancedDeleted = state_.showAdvancedDeleted;
-  bool saved = reader_ && WriteSnapshot(snapshotPath, header, *reader_);
+  std::optional<std::string> failure;
+  if (reader_) {
+    failure = OutputRefusal(snapshotPath, DatabaseFiles());
+    if (!failure)
+      failure = ReplaceRefusal(snapshotPath, [](const std::filesystem::path& p) { return IsSnapshotFile(p.string()); },
+                               "snapshot file", force);
+    if (!failure) {
+      failure = WriteReplacing(snapshotPath, [this](const std::filesystem::path& temporary) {
+        SnapshotHeader header;
+        header.databasePath = mdfCopy_;
+        header.advanced = advancedMode_;
+        header.collationAutoDetect = state_.collationAutoDetect;
+        header.manualCollationKey = state_.manualCollationKey;
+        header.legacyCatalogMode = state_.legacyCatalogMode;
+        header.showDeleted = state_.showDeleted;
+        header.showAdvancedDeleted = state_.showAdvancedDeleted;
+        return WriteSnapshot(temporary.string(), header, *reader_);
+      });
+    }
+  }
+  const bool saved = reader_ && !failure;
   state_.running = 0;
   if (saved) {
     PaneLine(snapshot_text::kSaved + snapshotPath);
     ui_.ShowMessage(snapshot_text::kSaved + snapshotPath, MessageIcon::kInformation);
   } else {
-    PaneLine(snapshot_text::kCannotSave);
-    ui_.ShowMessage(snapshot_text::kCannotSave, MessageIcon::kInformation);
+    if (failure) ui_.InsertFailureLine(state_.logLineIndex++, *failure);
+    ui_.InsertFailureLine(state_.logLineIndex++, snapshot_text::kCannotSave);
+    FailureMessage(snapshot_text::kCannotSave);
   }
   return saved;
 }
@@ -253,7 +314,7 @@ void MainFrame::ScanJob() {
 
   const std::string oldPath = state_.snapshotMode ? state_.snapshotSourcePath : backupCopy_;
   if (oldPath.empty()) {
-    ui_.ShowMessage(shell_text::kBrowseOld, MessageIcon::kInformation);
+    FailureMessage(shell_text::kBrowseOld);
     EndWorker();
     return;
   }
@@ -267,7 +328,7 @@ void MainFrame::ScanJob() {
   }
   LogLine("Scanning of file starts...");
   if (mdfCopy_.empty()) {
-    ui_.ShowMessage(shell_text::kBrowseNew, MessageIcon::kInformation);
+    FailureMessage(shell_text::kBrowseNew);
     EndWorker();
     return;
   }
@@ -275,8 +336,8 @@ void MainFrame::ScanJob() {
     FreeDatabase();
     ui_.DeleteAllTreeItems();
     EndWorker();
-    LogLine(shell_text::kAborted);
-    ui_.ShowMessage(shell_text::kAborted, MessageIcon::kInformation);
+    FailureLine(shell_text::kAborted);
+    FailureMessage(shell_text::kAborted);
   };
   const ReadContext scan = state_.MakeReadContext(&scanDamage_);
   DatabaseReader::SnapshotMapLoader fromSnapshot;
@@ -311,7 +372,7 @@ void MainFrame::ScanJob() {
     }
   }
   if (catalog_->objects.empty()) {
-    LogLine(shell_text::kNoObjects);
+    FailureLine(shell_text::kNoObjects);
     ui_.DeleteAllTreeItems();
     EndWorker();
     return;
@@ -329,8 +390,8 @@ void MainFrame::ScanJob() {
   if (!BuildTree()) {
     ui_.DeleteAllTreeItems();
     EndWorker();
-    LogLine(shell_text::kNoNamedObject);
-    ui_.ShowMessage(shell_text::kNoNamedObject, MessageIcon::kInformation);
+    FailureLine(shell_text::kNoNamedObject);
+    FailureMessage(shell_text::kNoNamedObject);
     return;
   }
   ui_.SortTreeChildren(nodes_.userTables);

@@ -9,6 +9,7 @@
 #define PAGEWRIGHT_APP_MAIN_FRAME_H_
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -90,7 +91,11 @@ class MainFrame : public NotificationSink {
   // names another.
   bool LoadSnapshot(const std::string& snapshotPath, const std::string& logFolder = "");
   // Save snapshot: false when it could not be written (or nothing to save).
-  bool SaveSnapshot(const std::string& snapshotPath);
+  // Never writes over a file of the open database, a pipe or a device; an
+  // existing file that is not a snapshot is replaced only with `force`. The
+  // file is written beside its place and renamed there when complete, so a
+  // failed save leaves an earlier file whole.
+  bool SaveSnapshot(const std::string& snapshotPath, bool force = false);
   void Stop();
   // Closing the main window: false when refused.
   bool RequestClose();
@@ -111,6 +116,10 @@ class MainFrame : public NotificationSink {
   DatabaseCatalog* catalog() const { return catalog_.get(); }
   const std::vector<ModuleValue>& scanModuleValues() const { return scanModuleValues_; }
   const ActivityLog& activityLog() const { return log_; }
+  // Every file the open database is read from: the damaged file, the backup
+  // file and their secondary files (those the scan found, and the same names
+  // beside the damaged file). No output may be written over one of them.
+  std::vector<std::filesystem::path> DatabaseFiles() const;
   bool lastScanCompleted() const { return lastScanCompleted_; }
   TreeItem rootItem() const { return nodes_.root; }
   TreeItem userTablesItem() const { return nodes_.userTables; }
@@ -137,6 +146,11 @@ class MainFrame : public NotificationSink {
   void JoinWorker();
   void LogLine(const std::string& text);
   void PaneLine(const std::string& text);
+  // A log line or a message box that tells of a failure.
+  void FailureLine(const std::string& text);
+  void FailureMessage(const std::string& text, MessageIcon icon = MessageIcon::kInformation);
+  // Says once per log that the activity log could not be written.
+  void ReportLogError();
   void OpenLog(const std::string& folder);
   void FreeDatabase();
   void ResetPreviousScan();
@@ -168,6 +182,7 @@ class MainFrame : public NotificationSink {
   UiPort& ui_;
   UiWaiter waiter_;
   ActivityLog log_;
+  bool logErrorReported_ = false;
 
   std::thread worker_;
   std::atomic<bool> workerActive_{false};

@@ -96,5 +96,9 @@ void MarshallingUiPort::EnablePagingButtons(bool p, bool n) { Post([this, p, n] 
 void MarshallingUiPort::RepaintGrid() { Post([this] { target_.RepaintGrid(); }); }
 void MarshallingUiPort::ShowMessage(const std::string& t, MessageIcon i) { Call([&] { target_.ShowMessage(t, i); }); }
 bool MarshallingUiPort::AskYesNo(const std::string& t, MessageIcon i) { return Call([&] { return target_.AskYesNo(t, i); }); }
+void MarshallingUiPort::ShowFailure(const std::string& t, MessageIcon i) { Call([&] { target_.ShowFailure(t, i); }); }
+void MarshallingUiPort::InsertFailureLine(int i, const std::string& t) {
+  Post([this, i, t] { target_.InsertFailureLine(i, t); });
+}
 
 }  // namespace pagewright

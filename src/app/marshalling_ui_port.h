@@ -66,6 +66,8 @@ class MarshallingUiPort : public UiPort {
   void RepaintGrid() override;
   void ShowMessage(const std::string& text, MessageIcon icon) override;
   bool AskYesNo(const std::string& text, MessageIcon icon) override;
+  void ShowFailure(const std::string& text, MessageIcon icon) override;
+  void InsertFailureLine(int index, const std::string& text) override;
 
  private:
   struct Task {

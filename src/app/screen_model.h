@@ -60,6 +60,15 @@ class ScreenModel : public UiPort {
   void RepaintGrid() override {}
   void ShowMessage(const std::string& text, MessageIcon icon) override { messages.push_back({text, icon}); }
   bool AskYesNo(const std::string& text, MessageIcon icon) override;
+  // Kept in `failures` as well, then shown as a message box or pane line.
+  void ShowFailure(const std::string& text, MessageIcon icon) override {
+    failures.push_back(text);
+    ShowMessage(text, icon);
+  }
+  void InsertFailureLine(int index, const std::string& text) override {
+    failures.push_back(text);
+    InsertPaneLine(index, text);
+  }
 
   // The tree as text, one item per line, two spaces per level, display
   // order.
@@ -83,6 +92,7 @@ class ScreenModel : public UiPort {
   std::string pageLabel;
   bool previousEnabled = false, nextEnabled = false;
   std::vector<Message> messages;
+  std::vector<std::string> failures;  // texts of ShowFailure and InsertFailureLine, in order
   std::vector<std::string> questions;
   bool answerYes = true;
 

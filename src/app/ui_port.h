@@ -66,6 +66,13 @@ class UiPort {
   // Message box (caption "Korvane Pagewright") and yes/no question.
   virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
   virtual bool AskYesNo(const std::string& text, MessageIcon icon) = 0;
+
+  // A failure the user must see: a message box and an output-pane line as
+  // ShowMessage and InsertPaneLine show them. An adapter that keeps failures
+  // apart from progress and data (the terminal: standard error) overrides
+  // these.
+  virtual void ShowFailure(const std::string& text, MessageIcon icon) { ShowMessage(text, icon); }
+  virtual void InsertFailureLine(int index, const std::string& text) { InsertPaneLine(index, text); }
 };
 
 }  // namespace pagewright

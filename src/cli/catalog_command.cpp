@@ -29,6 +29,7 @@ int RunCatalog(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: pagewright catalog FILE [--sql2000]\n");
     return 1;
   }
+  if (RefuseUnreadableInput(file)) return 1;
   const CollationTable collations = LoadCollationTable(ExecutableFolder());
   ProgressSink sink;
   NotificationEvents events(&sink);

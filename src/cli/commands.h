@@ -19,6 +19,11 @@ class ProgressSink : public NotificationSink {
   TerminalProgress progress;
 };
 
+// True, after saying on standard error which kind of file it is, when
+// `path` exists but is not a regular file (a directory, pipe, device or
+// socket).
+bool RefuseUnreadableInput(const std::string& path);
+
 int RunInfo(const std::vector<std::string>& args);
 int RunCatalog(const std::vector<std::string>& args);
 int RunDump(const std::vector<std::string>& args);

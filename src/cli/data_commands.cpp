@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/activity_log.h"
+#include "app/output_guard.h"
 #include "app/read_texts.h"
 #include "catalog/object_details.h"
 #include "cli/commands.h"
@@ -223,6 +224,23 @@ int RunExport(const std::vector<std::string>& args) {
   if (!Open(a, db)) return 1;
   std::vector<const TableEntry*> tables;
   if (!PickTables(db, a.tables, tables)) return 1;
+
+  // No output may be a file the recovery reads.
+  if (a.output != "-") {
+    const std::vector<std::filesystem::path> inputs = {a.positional[0], a.backup.empty() ? a.positional[0] : a.backup};
+    std::vector<std::filesystem::path> outputs;
+    if (a.format == "csv" || a.format == "jsonl") {
+      for (const TableEntry* t : tables) outputs.push_back(std::filesystem::path(a.output) / TableFileName(*t, a.format));
+    } else {
+      outputs.push_back(a.output);
+    }
+    for (const auto& output : outputs) {
+      if (auto refusal = OutputRefusal(output, inputs)) {
+        std::fprintf(stderr, "pagewright export: %s\n", refusal->c_str());
+        return 1;
+      }
+    }
+  }
 
   ExportSettings settings;
   settings.format = a.format == "csv"     ? ExportFormat::kCsv

@@ -18,6 +18,7 @@ int RunDump(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: pagewright dump FILE OBJECT_ID [--data] [--deleted]\n");
     return 1;
   }
+  if (RefuseUnreadableInput(args[0])) return 1;
   ReadContext read;
   bool data = false;
   for (size_t i = 2; i < args.size(); ++i) {

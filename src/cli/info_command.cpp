@@ -29,6 +29,7 @@ int RunInfo(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: pagewright info FILE\n");
     return 1;
   }
+  if (RefuseUnreadableInput(args[0])) return 1;
   const CollationTable collations = LoadCollationTable(ExecutableFolder());
   ProgressSink sink;
   NotificationEvents events(&sink);

@@ -44,7 +44,9 @@ const CommandHelp kCommands[] = {
     {"rows", "rows MDF TABLE [--page N] [scan options]", "Grid page N of a table as CSV, after its page label.\n"},
     {"script", "script MDF NAME [scan options]",
      "The SQL text of a view, procedure, function, trigger, default, key or constraint.\n"},
-    {"snapshot", "snapshot save MDF OUT.KVSNAPDB [scan options]", "Scans and saves the snapshot.\n"},
+    {"snapshot", "snapshot save MDF OUT.KVSNAPDB [--force] [scan options]",
+     "Scans and saves the snapshot; never over a file of the database, and over a file that is not a\n"
+     "snapshot only with --force.\n"},
     {"info", "info FILE", "Database name, version, collation and page count.\n"},
     {"catalog", "catalog FILE [--sql2000]", "The tables, columns, keys and modules the catalog holds.\n"},
     {"dump", "dump FILE OBJECT_ID [--data] [--deleted]", "The records of the pages mapped under an object id.\n"},

@@ -9,6 +9,7 @@
 
 #include "app/main_frame.h"
 #include "app/marshalling_ui_port.h"
+#include "app/output_guard.h"
 #include "cli/commands.h"
 #include "cli/terminal_ui.h"
 #include "pagestore/collation_table.h"
@@ -20,7 +21,7 @@ namespace {
 
 const char* const kScanOptionsUsage =
     "[--backup OLD_MDF] [--advanced] [--show-deleted] [--show-advanced-deleted] [--sql2000]\n"
-    "       [--collation auto|NAME] [--log-dir DIR] [--snapshot FILE.KVSNAPDB]";
+    "       [--collation auto|NAME] [--log-dir DIR] [--snapshot FILE.KVSNAPDB] [--force]";
 
 struct ScanArguments {
   std::vector<std::string> positional;
@@ -28,6 +29,7 @@ struct ScanArguments {
   std::string collation = "auto";
   std::string snapshot;
   int page = 1;
+  bool force = false;  // snapshot save: replace a file that is not a snapshot
   std::string error;
 };
 
@@ -58,6 +60,8 @@ ScanArguments ParseScanArguments(const std::vector<std::string>& args) {
       value(a.options.logFolder);
     } else if (arg == "--snapshot") {
       value(a.snapshot);
+    } else if (arg == "--force") {
+      a.force = true;
     } else if (arg == "--page") {
       std::string n;
       value(n);
@@ -105,6 +109,8 @@ class Session {
   bool Apply(ScanArguments& a, const std::string& mdf) {
     a.options.mdfPath = mdf;
     if (a.options.backupMdfPath.empty()) a.options.backupMdfPath = mdf;
+    for (const std::string* input : {&a.options.mdfPath, &a.options.backupMdfPath, &a.snapshot})
+      if (!input->empty() && RefuseUnreadableInput(*input)) return false;
     if (a.options.logFolder.empty()) a.options.logFolder = std::filesystem::current_path().string();
     if (a.collation != "auto") {
       bool found = false;
@@ -213,7 +219,7 @@ int RunTree(const std::vector<std::string>& args) {
   Session s(false);
   if (!s.Apply(a, a.positional[0])) return 1;
   if (!s.Scan(a.snapshot)) {
-    std::fprintf(stderr, "%s\n", shell_text::kAborted);
+    s.ui_.PrintFailure(shell_text::kAborted);
     return 1;
   }
   s.ExpandAllTables();
@@ -227,7 +233,7 @@ int RunRows(const std::vector<std::string>& args) {
   Session s(false);
   if (!s.Apply(a, a.positional[0])) return 1;
   if (!s.Scan(a.snapshot)) {
-    std::fprintf(stderr, "%s\n", shell_text::kAborted);
+    s.ui_.PrintFailure(shell_text::kAborted);
     return 1;
   }
   TreeItem table = s.FindTable(a.positional[1]);
@@ -261,7 +267,7 @@ int RunScript(const std::vector<std::string>& args) {
   Session s(false);
   if (!s.Apply(a, a.positional[0])) return 1;
   if (!s.Scan(a.snapshot)) {
-    std::fprintf(stderr, "%s\n", shell_text::kAborted);
+    s.ui_.PrintFailure(shell_text::kAborted);
     return 1;
   }
   const std::string& name = a.positional[1];
@@ -289,10 +295,22 @@ int RunSnapshot(const std::vector<std::string>& args) {
   if (args.empty() || args[0] != "save") return Usage("snapshot save", "MDF OUT.KVSNAPDB");
   ScanArguments a = ParseScanArguments(std::vector<std::string>(args.begin() + 1, args.end()));
   if (!a.error.empty() || a.positional.size() != 2) return Usage("snapshot save", "MDF OUT.KVSNAPDB");
+  const std::string& out = a.positional[1];
   Session s(true);
   if (!s.Apply(a, a.positional[0])) return 1;
+  // Refused before the scan where the files named on the command line tell
+  // already; the save itself checks again against every file the scan read.
+  if (auto refusal = OutputRefusal(out, {a.options.mdfPath, a.options.backupMdfPath})) {
+    std::fprintf(stderr, "pagewright: %s\n", refusal->c_str());
+    return 1;
+  }
+  auto isSnapshot = [](const std::filesystem::path& p) { return IsSnapshotFile(p.string()); };
+  if (auto refusal = ReplaceRefusal(out, isSnapshot, "snapshot file", a.force)) {
+    std::fprintf(stderr, "pagewright: %s Use --force to replace it.\n", refusal->c_str());
+    return 1;
+  }
   if (!s.Scan(a.snapshot)) return 1;
-  return s.frame_.SaveSnapshot(a.positional[1]) ? 0 : 1;
+  return s.frame_.SaveSnapshot(out, a.force) ? 0 : 1;
 }
 
 }  // namespace pagewright::cli

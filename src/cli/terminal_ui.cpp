@@ -41,11 +41,32 @@ void TerminalUi::ShowMessage(const std::string& text, MessageIcon icon) {
   progress_.Clear();
   if (icon == MessageIcon::kError) {
     sawError_ = true;
-    std::fprintf(stderr, "%s\n", text.c_str());
+    PrintFailure(text);
   } else if (echoLines_) {
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);
   }
+}
+
+void TerminalUi::ShowFailure(const std::string& text, MessageIcon icon) {
+  ScreenModel::ShowMessage(text, icon);
+  failures.push_back(text);
+  PrintFailure(text);
+}
+
+void TerminalUi::InsertFailureLine(int index, const std::string& text) {
+  ScreenModel::InsertPaneLine(index, text);
+  failures.push_back(text);
+  PrintFailure(text);
+}
+
+void TerminalUi::PrintFailure(const std::string& text) {
+  if (text == lastFailure_) return;
+  lastFailure_ = text;
+  progress_.Clear();
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
 }
 
 }  // namespace pagewright::cli

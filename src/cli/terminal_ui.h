@@ -1,7 +1,9 @@
 // The terminal adapter of the shell: an in-memory screen whose output pane
 // lines go to standard output as they are written, whose message boxes go
-// to standard error (errors) or standard output, and whose progress bar is
-// drawn on standard error when it is a terminal.
+// to standard output, and whose progress bar is drawn on standard error when
+// it is a terminal. Every failure (an error box, a failure line or message)
+// goes to standard error, whether lines are echoed or not, so that standard
+// output carries only progress and data.
 #ifndef PAGEWRIGHT_CLI_TERMINAL_UI_H_
 #define PAGEWRIGHT_CLI_TERMINAL_UI_H_
 
@@ -21,6 +23,12 @@ class TerminalUi : public ScreenModel {
   void ShowProgress(bool visible) override;
   void SetRecordsText(const std::string& text) override;
   void ShowMessage(const std::string& text, MessageIcon icon) override;
+  void ShowFailure(const std::string& text, MessageIcon icon) override;
+  void InsertFailureLine(int index, const std::string& text) override;
+
+  // Prints a failure on standard error, unless it is the one printed last
+  // (a failure that is both a log line and a message box is said once).
+  void PrintFailure(const std::string& text);
 
   bool sawError() const { return sawError_; }
   void set_echoLines(bool echo) { echoLines_ = echo; }
@@ -28,6 +36,7 @@ class TerminalUi : public ScreenModel {
  private:
   bool echoLines_;
   bool sawError_ = false;
+  std::string lastFailure_;
   TerminalProgress progress_;
 };
 

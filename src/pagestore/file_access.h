@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -14,7 +15,7 @@ namespace pagewright {
 class ReadOnlyFile {
  public:
   // Opens `path` for reading only; null when it cannot be opened or is not
-  // a regular file.
+  // a regular file. Never waits: a named pipe or a device is refused at once.
   static std::unique_ptr<ReadOnlyFile> Open(const std::string& path);
   ~ReadOnlyFile();
   ReadOnlyFile(const ReadOnlyFile&) = delete;
@@ -38,6 +39,37 @@ class ReadOnlyFile {
   uint64_t size_;
   std::string path_;
 };
+
+}  // namespace pagewright
+
+// What a path names, asked without opening it (opening a named pipe for
+// reading waits for a writer; a device may wait for data), and which file it
+// is: a hard link, a symbolic link and another spelling of the same path all
+// have the same identity.
+namespace pagewright {
+
+enum class PathKind { kMissing, kRegular, kDirectory, kNamedPipe, kCharacterDevice, kBlockDevice, kSocket, kOther };
+
+// Follows symbolic links; kMissing also when the path cannot be examined.
+PathKind KindOfPath(const std::string& path);
+// "a named pipe", "a directory", ... ("a regular file" for kRegular).
+const char* PathKindName(PathKind kind);
+
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file `path` names (links followed); none when it does
+// not exist or cannot be examined.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// Creates `path` as a new empty file, failing when anything of that name
+// exists already (also a dangling symbolic link).
+bool CreateNewFile(const std::string& path);
+// Makes the contents of the file reach the disk before it is renamed into
+// place, so that a crash leaves the old file or the whole new one.
+bool SyncFileToDisk(const std::string& path);
 
 }  // namespace pagewright
 

@@ -53,6 +53,10 @@ std::optional<SnapshotHeader> ReadSnapshotHeader(const std::string& snapshotPath
 bool ReadSnapshotMaps(const std::string& snapshotPath, DatabaseReader& reader, const ReadContext& context,
                       ReadEventSink* events);
 
+// True when the file holds one complete snapshot and nothing after it: the
+// files a new snapshot may replace without being told to.
+bool IsSnapshotFile(const std::string& path);
+
 }  // namespace pagewright
 
 #endif  // PAGEWRIGHT_SNAPSHOT_SNAPSHOT_FILE_H_

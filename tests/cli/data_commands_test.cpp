@@ -54,6 +54,22 @@ TEST(DataCommands, BadOptionsAndFilesAreNamedWithTheReason) {
   EXPECT_NE(file.err.find(missing + ": no such file"), std::string::npos) << file.err;
 }
 
+TEST(DataCommands, AnOutputThatIsTheDatabaseFileIsRefused) {
+  CatalogBuilder b;
+  TableDef t;
+  t.name = "T";
+  t.columns = {IntColumn("Id", false)};
+  t.rows = {{IntValue(1)}};
+  b.AddTable(t);
+  build::TempFile file("own.mdf");
+  b.Build().WriteTo(file.path());
+  const auto before = std::filesystem::file_size(file.path());
+  CommandRun run = RunPagewright("export " + ShellQuote(file.str()) + " --format sqlite --output " + ShellQuote(file.str()));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("it is the same file as"), std::string::npos) << run.err;
+  EXPECT_EQ(std::filesystem::file_size(file.path()), before);
+}
+
 TEST(DataCommands, TableNamesMatchLooselyAndAMissSuggestsOne) {
   PAGEWRIGHT_REQUIRE_CORPUS();
   CommandRun hit = RunPagewright("export " + ShellQuote(Northwind()) + " --tables '[dbo].[SHIPPERS]' --format csv --output -");

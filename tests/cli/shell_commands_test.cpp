@@ -54,7 +54,7 @@ TEST(ScanCommand, NotADatabaseFailsWithExitCodeOne) {
   CommandRun run = Shell("scan " + ShellQuote(text.str()));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("Whether File is not valid mdf file or file is highly corrupted"), std::string::npos);
-  EXPECT_NE(run.out.find("Scanning process aborted."), std::string::npos);
+  EXPECT_NE(run.err.find("Scanning process aborted."), std::string::npos);
   CommandRun wrongName = Shell("scan " + ShellQuote(text.folder().string() + "/nothing.txt"));
   EXPECT_EQ(wrongName.exitCode, 1);
   EXPECT_NE(wrongName.err.find("Please select valid SQL file path to continue the recovery process."),
@@ -136,7 +136,7 @@ TEST_F(ExampleShell, SnapshotSavedAndLoadedGivesTheSameTreeAndRows) {
   CommandRun bad = Shell("scan " + ShellQuote(db_.str()) + " --snapshot " + ShellQuote(garbage.str()));
   EXPECT_EQ(bad.exitCode, 1);
   // A header that cannot be read names no backup file.
-  EXPECT_NE(bad.out.find("Browse old MDF file to continue the saving process."), std::string::npos) << bad.out;
+  EXPECT_NE(bad.err.find("Browse old MDF file to continue the saving process."), std::string::npos) << bad.err;
   CommandRun missingSnapshot = Shell("scan " + ShellQuote(db_.str()) + " --snapshot " + ShellQuote(snapshot.str() + ".missing"));
   EXPECT_EQ(missingSnapshot.exitCode, 1);
 }

@@ -23,11 +23,12 @@ std::string ShellQuote(const std::string& arg) {
   return out + "'";
 }
 
-CommandRun RunPagewright(const std::string& args, const std::string& workingDir) {
+CommandRun RunPagewright(const std::string& args, const std::string& workingDir, int timeLimitSeconds) {
   build::TempFile errFile("stderr.txt");
   std::string dir = workingDir.empty() ? BinaryDir().string() : workingDir;
-  std::string command = "cd " + ShellQuote(dir) + " && " + ShellQuote((BinaryDir() / "pagewright").string()) + " " +
-                        args + " 2>" + ShellQuote(errFile.str());
+  std::string limit = timeLimitSeconds > 0 ? "timeout -s KILL " + std::to_string(timeLimitSeconds) + " " : "";
+  std::string command = "cd " + ShellQuote(dir) + " && " + limit + ShellQuote((BinaryDir() / "pagewright").string()) +
+                        " " + args + " 2>" + ShellQuote(errFile.str());
   CommandRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;

@@ -14,8 +14,10 @@ struct CommandRun {
 };
 
 // Runs `pagewright ARGS` (ARGS already quoted for the shell) from
-// `workingDir` (the build's bin folder when empty).
-CommandRun RunPagewright(const std::string& args, const std::string& workingDir = "");
+// `workingDir` (the build's bin folder when empty). With a time limit the
+// run is killed after that many seconds (exit code 137), so that a run that
+// would hang fails instead.
+CommandRun RunPagewright(const std::string& args, const std::string& workingDir = "", int timeLimitSeconds = 0);
 
 std::vector<std::string> SplitLines(const std::string& text);
 
