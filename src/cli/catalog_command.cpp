@@ -22,12 +22,12 @@ int RunCatalog(const std::vector<std::string>& args) {
       file = a;
     } else {
       std::fprintf(stderr, "usage: pagewright catalog FILE [--sql2000]\n");
-      return 2;
+      return 1;
     }
   }
   if (file.empty()) {
     std::fprintf(stderr, "usage: pagewright catalog FILE [--sql2000]\n");
-    return 2;
+    return 1;
   }
   if (RefuseUnreadableInput(file)) return 1;
   const CollationTable collations = LoadCollationTable(ExecutableFolder());

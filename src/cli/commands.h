@@ -34,6 +34,9 @@ int RunScript(const std::vector<std::string>& args);
 int RunSnapshot(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunPage(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
+int RunSchema(const std::vector<std::string>& args);
+int RunTables(const std::vector<std::string>& args);
 
 }  // namespace pagewright::cli
 

@@ -17,7 +17,7 @@ namespace pagewright::cli {
 int RunDump(const std::vector<std::string>& args) {
   if (args.size() < 2) {
     std::fprintf(stderr, "usage: pagewright dump FILE OBJECT_ID [--data] [--deleted]\n");
-    return 2;
+    return 1;
   }
   if (RefuseUnreadableInput(args[0])) return 1;
   ReadContext read;

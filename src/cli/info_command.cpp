@@ -27,7 +27,7 @@ void ProgressSink::Notify(const Notification& n) {
 int RunInfo(const std::vector<std::string>& args) {
   if (args.size() != 1) {
     std::fprintf(stderr, "usage: pagewright info FILE\n");
-    return 2;
+    return 1;
   }
   if (RefuseUnreadableInput(args[0])) return 1;
   const CollationTable collations = LoadCollationTable(ExecutableFolder());

@@ -205,7 +205,7 @@ void PrintCsvRow(const std::vector<std::string>& cells) {
 
 int Usage(const char* command, const char* operands) {
   std::fprintf(stderr, "usage: pagewright %s %s %s\n", command, operands, kScanOptionsUsage);
-  return 2;
+  return 1;
 }
 
 }  // namespace
@@ -253,9 +253,15 @@ int RunRows(const std::vector<std::string>& args) {
     return 1;
   }
   s.Select(table);
-  for (int page = 1; page < a.page && s.ui_.nextEnabled; ++page) {
+  int page = 1;
+  for (; page < a.page && s.ui_.nextEnabled; ++page) {
     if (!s.frame_.PageNext()) break;
     s.Wait();
+  }
+  if (page < a.page) {
+    std::fprintf(stderr, "pagewright: %s has %d grid page%s; there is no page %d\n", a.positional[1].c_str(), page,
+                 page == 1 ? "" : "s", a.page);
+    return 1;
   }
   std::printf("%s\r\n", s.ui_.pageLabel.c_str());
   PrintCsvRow(s.ui_.gridColumns);

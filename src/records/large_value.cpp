@@ -161,21 +161,26 @@ std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength,
   return std::move(g.bytes);
 }
 
-std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
+CellValue LargeValueCell(std::vector<uint8_t> bytes, const LargeValueFlags& flags) {
   const int32_t codePage = flags.codePage > 0 ? flags.codePage : kSystemAnsiCodePage;
   if (flags.variant) {
-    if (bytes.size() < 8) return {};
-    // Byte 0 is the value's base type: binary as hex, Unicode as UTF-16,
+    if (bytes.size() < 8) return CellValue::Missing();
+    // Byte 0 is the value's base type: binary as bytes, Unicode as UTF-16,
     // anything else as 8-bit text.
     const int32_t base = TypeIndexOf(bytes[0]);
-    ByteSpan rest = bytes.subspan(8);
-    if (base == kTypeBinary || base == kTypeVarbinary) return FormatHex(rest);
-    if (base == kTypeNchar || base == kTypeNvarchar) return Utf16LeToUtf8UntilNul(rest);
-    return CodePageToUtf8(rest, codePage);
+    ByteSpan rest = ByteSpan(bytes).subspan(8);
+    if (base == kTypeBinary || base == kTypeVarbinary)
+      return CellValue::Bytes(std::vector<uint8_t>(rest.begin(), rest.end()), 0);
+    if (base == kTypeNchar || base == kTypeNvarchar) return CellValue::Text(Utf16LeToUtf8UntilNul(rest));
+    return CellValue::Text(CodePageToUtf8(rest, codePage));
   }
-  if (flags.binary) return FormatHex(bytes);
-  if (flags.unicode || LooksLikeUtf16(bytes)) return Utf16LeToUtf8UntilNul(bytes);
-  return CodePageToUtf8(bytes, codePage);
+  if (flags.binary) return CellValue::Bytes(std::move(bytes), 0);
+  if (flags.unicode || LooksLikeUtf16(bytes)) return CellValue::Text(Utf16LeToUtf8UntilNul(bytes));
+  return CellValue::Text(CodePageToUtf8(bytes, codePage));
+}
+
+std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags) {
+  return DisplayText(LargeValueCell(std::vector<uint8_t>(bytes.begin(), bytes.end()), flags));
 }
 
 std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader,
@@ -194,12 +199,20 @@ std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, Datab
   return std::move(g.bytes);
 }
 
+CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
+                              const LargeValueFlags& flags) {
+  auto bytes = ReadTextPointerBytes(pointer, reader, context);
+  if (!bytes) return CellValue::Missing();
+  CellValue cell = LargeValueCell(std::move(*bytes), flags);
+  const bool empty = cell.kind == CellKind::kMissing || (cell.kind == CellKind::kText && cell.text.empty()) ||
+                     (cell.kind == CellKind::kBytes && cell.bytes.empty());
+  if (empty) cell.blank = true;
+  return cell;
+}
+
 std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
                                  const LargeValueFlags& flags) {
-  auto bytes = ReadTextPointerBytes(pointer, reader, context);
-  if (!bytes) return {};
-  std::string text = LargeValueText(*bytes, flags);
-  return text.empty() ? " " : text;
+  return DisplayText(ReadTextPointerCell(pointer, reader, context, flags));
 }
 
 std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader, const ReadContext& context) {
@@ -215,9 +228,14 @@ std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader, c
   return std::move(g.bytes);
 }
 
+CellValue ReadInRowRootCell(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
+                            const LargeValueFlags& flags) {
+  return LargeValueCell(ReadInRowRootBytes(root, reader, context), flags);
+}
+
 std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
                                const LargeValueFlags& flags) {
-  return LargeValueText(ReadInRowRootBytes(root, reader, context), flags);
+  return DisplayText(ReadInRowRootCell(root, reader, context, flags));
 }
 
 }  // namespace pagewright

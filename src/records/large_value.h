@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "pagestore/database_reader.h"
+#include "records/cell_value.h"
 #include "records/record.h"
 
 namespace pagewright {
@@ -80,7 +81,11 @@ struct LargeValueFlags {
 // as is a value cut at kMaxLargeValueBytes.
 std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader, const ReadContext& context);
 
-// Gathered bytes as display text: hex (binary), UTF-16 (unicode, or 8-bit
+// Gathered bytes as a typed value: bytes (binary), UTF-16 text (unicode,
+// or 8-bit text whose every second byte is zero), per base type (variant),
+// or 8-bit text.
+CellValue LargeValueCell(std::vector<uint8_t> bytes, const LargeValueFlags& flags);
+// Gathered bytes as display text (of LargeValueCell): hex (binary), UTF-16 (unicode, or 8-bit
 // text whose every second byte is zero), per base type (variant), or 8-bit
 // text.
 std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags);
@@ -88,12 +93,17 @@ std::string LargeValueText(ByteSpan bytes, const LargeValueFlags& flags);
 // The bytes behind a 16-byte text pointer; nullopt when its page or slot
 // cannot be read.
 std::optional<std::vector<uint8_t>> ReadTextPointerBytes(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context);
+// The value, blank when it is empty, missing when it cannot be read.
+CellValue ReadTextPointerCell(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
+                              const LargeValueFlags& flags);
 // The value as text: " " for an empty value, "" when it cannot be read.
 std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const ReadContext& context,
                                  const LargeValueFlags& flags);
 
 // The bytes behind an in-row root or row-overflow pointer.
 std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader, const ReadContext& context);
+CellValue ReadInRowRootCell(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
+                            const LargeValueFlags& flags);
 std::string ReadInRowRootValue(ByteSpan root, DatabaseReader& reader, const ReadContext& context,
                                  const LargeValueFlags& flags);
 

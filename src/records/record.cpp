@@ -147,6 +147,7 @@ void Parser::ClassicVariableColumns(int64_t& cursor, bool countStored, bool copy
     item.complex = complex;
     int64_t n = e - cursor;
     if (e < cursor || e > limit_ || e > 8191 || n > 8191 || n == 0 || cursor < 1 || cursor > 8191) {
+      item.empty = n == 0 && !complex && cursor >= 1 && cursor <= 8191;
       if (copy) r_.values.push_back(item);
       continue;
     }

@@ -81,6 +81,7 @@ struct ValueItem {
   int32_t id = -1;  // sparse column id; -1 otherwise
   ByteRange range;  // no bytes when !range.present
   bool complex = false;
+  bool empty = false;  // a value of no bytes (its end offset is the previous one)
 };
 
 // Compressed layout: one entry per stored column, filled by the

@@ -289,21 +289,78 @@ std::string GuessedText(ByteSpan bytes) {
 }
 
 namespace {
-std::string Hex0x(ByteSpan v) { return "0x" + FormatHex(v); }
-std::string Integer(long long v) { return std::to_string(v); }
+
+std::vector<uint8_t> Copy(ByteSpan v) { return std::vector<uint8_t>(v.begin(), v.end()); }
+CellValue Hex0x(ByteSpan v) { return CellValue::Bytes(Copy(v), 1); }
+CellValue Integer(long long v) { return CellValue::Integer(v); }
+CellValue Text(std::string text) { return CellValue::Text(std::move(text)); }
+CellValue Decimal(std::string text) { return CellValue::Exact(CellKind::kDecimal, std::move(text)); }
+// A date out of the types' range shows as " ": no value an export can write.
+CellValue Temporal(std::string text) {
+  if (text == " ") {
+    CellValue out = CellValue::Missing();
+    out.blank = true;
+    return out;
+  }
+  return CellValue::Exact(CellKind::kDateTime, std::move(text));
+}
+
+// The value of a column whose stored value has no bytes: an empty string or
+// empty binary where the type allows one, otherwise unreadable.
+CellValue EmptyValueOf(int32_t typeIndex) {
+  switch (typeIndex) {
+    case kTypeChar:
+    case kTypeVarchar:
+    case kTypeText:
+    case kTypeNchar:
+    case kTypeNvarchar:
+    case kTypeNtext:
+    case kTypeXml: return Text({});
+    case kTypeBinary:
+    case kTypeVarbinary:
+    case kTypeImage:
+    case kTypeGeometry:
+    case kTypeHierarchyid: return CellValue::Bytes({}, 0);
+    default: return CellValue::Missing();
+  }
+}
+
 }  // namespace
 
-std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
-  if (value.empty()) return {};
+std::string DisplayText(const CellValue& v) {
+  if (v.blank) return " ";
+  switch (v.kind) {
+    case CellKind::kNull: return "NULL";
+    case CellKind::kMissing: {
+      std::string out;
+      for (int i = 0; i < v.hexPrefixes; ++i) out += "0x";
+      return out;
+    }
+    case CellKind::kInteger: return std::to_string(v.integer);
+    case CellKind::kFloat: return v.single ? FormatReal(static_cast<float>(v.real)) : FormatFloat(v.real);
+    case CellKind::kBool: return v.integer ? "True" : "False";
+    case CellKind::kBytes: {
+      std::string hex = FormatHex(v.bytes);
+      std::string out;
+      out.reserve(hex.size() + 2u * v.hexPrefixes);
+      for (int i = 0; i < v.hexPrefixes; ++i) out += "0x";
+      return out + hex;
+    }
+    default: return v.text;
+  }
+}
+
+CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
+  if (value.empty()) return EmptyValueOf(t.typeIndex);
   // A sql_variant value carries its own type: decode it as such.
-  if (t.typeIndex == kTypeSqlVariant) return FormatVariant(t.valueLength, t, value, column, context);
+  if (t.typeIndex == kTypeSqlVariant) return DecodeVariant(t.valueLength, t, value, column, context);
   if (t.isVariable) t.available = t.valueLength;
   if (t.consumed == 0) t.consumed = DeclaredLengthOf(column.typeText);
   int64_t n = t.valueLength;
   const int64_t available = std::min<int64_t>(t.available, static_cast<int64_t>(value.size()));
   const int64_t c = t.consumed;
   // The value in a zero-filled buffer, so short bytes read as zeros (on the
-  // stack for the common short values: this runs for every value shown).
+  // stack for the common short values: this runs for every value decoded).
   const size_t size = static_cast<size_t>(std::max<int64_t>(n, 0)) + 2;
   uint8_t small[64];
   std::vector<uint8_t> large;
@@ -319,13 +376,13 @@ std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& c
   const bool needsN = n >= 1 && available >= n;
   const bool needsC = n >= 1 && available >= c && c >= 1;
   auto first = [&](int64_t k) { return b.first(static_cast<size_t>(std::min<int64_t>(k, n))); };
-  std::string text;
+  CellValue out = CellValue::Missing();
   switch (t.typeIndex) {
     case kTypeBigint:
-      if (needsN) text = Integer(I64At(b, 0));
+      if (needsN) out = Integer(I64At(b, 0));
       break;
     case kTypeBinary:
-      if (needsN) text = Hex0x(b);
+      if (needsN) out = Hex0x(b);
       break;
     case kTypeBit: {
       if (n != 1) break;
@@ -345,97 +402,92 @@ std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& c
         bits.newByte = 0;
         t.consumed = 0;
       }
-      text = ((bits.current >> bits.count) & 1) ? "True" : "False";
+      out = CellValue::Bool(((bits.current >> bits.count) & 1) != 0);
       ++bits.count;
       break;
     }
     case kTypeChar:
-      if (needsN) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, context));
+      if (needsN) out = Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, context)));
       break;
     case kTypeVarchar:
     case kTypeText:
-      if (n >= 1) text = ConvertCodePageText(b, CodePageOfCollation(column.collationId, context));
+      out = n >= 1 ? Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, context))) : Text({});
       break;
     case kTypeDatetime:
-      if (n >= 1 && available > 7) text = FormatDateTime(b.first(std::min<size_t>(8, b.size())));
+      if (n >= 1 && available > 7) out = Temporal(FormatDateTime(b.first(std::min<size_t>(8, b.size()))));
       break;
     case kTypeDate:
-      if (n >= 1 && available > 2) text = FormatDate(first(3));
+      if (n >= 1 && available > 2) out = Temporal(FormatDate(first(3)));
       break;
     case kTypeTime:
-      if (needsC) text = FormatTime(first(c), column.scale);
+      if (needsC) out = Temporal(FormatTime(first(c), column.scale));
       break;
     case kTypeDatetime2:
-      if (needsC) text = FormatDateTime2(first(c), column.scale);
+      if (needsC) out = Temporal(FormatDateTime2(first(c), column.scale));
       break;
     case kTypeDatetimeOffset:
-      if (needsC) text = FormatDateTimeOffset(first(c), column.scale);
+      if (needsC) out = Temporal(FormatDateTimeOffset(first(c), column.scale));
       break;
     case kTypeInt:
-      if (needsN) text = Integer(I32At(b, 0));
+      if (needsN) out = Integer(I32At(b, 0));
       break;
     case kTypeNchar:
-      if (needsN) text = Utf16LeToUtf8UntilNul(b);
+      if (needsN) out = Text(Utf16LeToUtf8UntilNul(b));
       break;
     case kTypeNvarchar:
-    case kTypeNtext:
-      if (n >= 1) text = Utf16LeToUtf8UntilNul(b);
-      break;
+    case kTypeNtext: out = n >= 1 ? Text(Utf16LeToUtf8UntilNul(b)) : Text({}); break;
     case kTypeSmallint:
-      if (needsN) text = Integer(I16At(b, 0));
+      if (needsN) out = Integer(I16At(b, 0));
       break;
     case kTypeTinyint:
-      if (needsN) text = Integer(b[0]);
+      if (needsN) out = Integer(b[0]);
       break;
     case kTypeUniqueidentifier:
-      if (needsN) text = FormatGuid(b);
+      if (needsN) out = Text(FormatGuid(b));
       break;
-    case kTypeVarbinary:
-      if (n >= 1) text = FormatHex(b);
-      break;
+    case kTypeVarbinary: out = CellValue::Bytes(n >= 1 ? Copy(b) : std::vector<uint8_t>(), 0); break;
     case kTypeMoney:
-      if (needsC) text = FormatMoney(first(c));
+      if (needsC) out = Decimal(FormatMoney(first(c)));
       break;
     case kTypeFloat:
       if (needsN) {
         double d;
         uint64_t bitsValue = U64At(b, 0);
         std::memcpy(&d, &bitsValue, sizeof d);
-        text = FormatFloat(d);
+        out = CellValue::Float(d, false);
       }
       break;
     case kTypeNumeric:
     case kTypeDecimal:
-      if (needsC) text = FormatDecimal(first(c), column.precision, column.scale);
+      if (needsC) out = Decimal(FormatDecimal(first(c), column.precision, column.scale));
       break;
     case kTypeSmalldatetime:
-      if (n >= 1 && available > 3) text = FormatSmallDateTime(first(4));
+      if (n >= 1 && available > 3) out = Temporal(FormatSmallDateTime(first(4)));
       break;
     case kTypeReal:
       if (needsN) {
         float f;
         uint32_t bitsValue = U32At(b, 0);
         std::memcpy(&f, &bitsValue, sizeof f);
-        text = FormatReal(f);
+        out = CellValue::Float(f, true);
       }
       break;
     case kTypeSmallmoney:
-      if (needsC) text = FormatSmallMoney(first(c));
+      if (needsC) out = Decimal(FormatSmallMoney(first(c)));
       break;
     case kTypeTimestamp:
     case kTypeClr:
-      if (needsN) text = Hex0x(b);
+      if (needsN) out = Hex0x(b);
       break;
-    case kTypeHierarchyid:
-      if (n >= 1) text = Hex0x(b);
-      break;
-    case kTypeGeometry:
-      if (n >= 1) text = FormatHex(b);
-      break;
+    case kTypeHierarchyid: out = n >= 1 ? Hex0x(b) : CellValue::Bytes({}, 0); break;
+    case kTypeGeometry: out = CellValue::Bytes(n >= 1 ? Copy(b) : std::vector<uint8_t>(), 0); break;
     case kTypeXml:
       if (n >= 1) {
-        text = ConvertBinaryXml(b);
-        if (text.empty()) text = " ";
+        // An empty conversion (bytes that are not binary XML) shows as " ".
+        out = Text(ConvertBinaryXml(b));
+        if (out.text.empty()) out.blank = true;
+      } else {
+        out = Text({});
       }
       break;
     default: break;
@@ -453,30 +505,34 @@ std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& c
     case kTypeSmallmoney: t.valueLength = static_cast<int16_t>(t.consumed); break;
     default: break;
   }
-  return text;
+  return out;
 }
 
-std::string FormatVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const ColumnDescriptor& /*column*/,
-                          const ReadContext& context) {
-  if (v.empty() || n < 1) return {};
+std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
+  return DisplayText(DecodeValue(t, value, column, context));
+}
+
+CellValue DecodeVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const ColumnDescriptor& /*column*/,
+                        const ReadContext& context) {
+  if (v.empty() || n < 1) return CellValue::Missing();
   v = v.first(std::min<size_t>(v.size(), static_cast<size_t>(n)));
   n = static_cast<int32_t>(v.size());
   auto from = [&](size_t k) { return k <= v.size() ? v.subspan(k) : ByteSpan(); };
   switch (v[0]) {
     case 36:
-      if (n == 18) return FormatGuid(v.subspan(2));
+      if (n == 18) return Text(FormatGuid(v.subspan(2)));
       break;
     case 40:
-      if (n == 5) return FormatDate(v.subspan(2, 3));
+      if (n == 5) return Temporal(FormatDate(v.subspan(2, 3)));
       break;
     case 41:
-      if (n >= 3) return FormatTime(from(3), v[2]);
+      if (n >= 3) return Temporal(FormatTime(from(3), v[2]));
       break;
     case 42:
-      if (n >= 3) return FormatDateTime2(from(3), v[2]);
+      if (n >= 3) return Temporal(FormatDateTime2(from(3), v[2]));
       break;
     case 43:
-      if (n >= 3) return FormatDateTimeOffset(from(3), v[2]);
+      if (n >= 3) return Temporal(FormatDateTimeOffset(from(3), v[2]));
       break;
     case 48:
       if (n == 3) return Integer(v[2]);
@@ -488,39 +544,39 @@ std::string FormatVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const C
       if (n == 6) return Integer(I32At(v, 2));
       break;
     case 58:
-      if (n == 6) return FormatSmallDateTime(v.subspan(2, 4));
+      if (n == 6) return Temporal(FormatSmallDateTime(v.subspan(2, 4)));
       break;
     case 59:
       if (n == 6) {
         float f;
         uint32_t bits = U32At(v, 2);
         std::memcpy(&f, &bits, sizeof f);
-        return FormatReal(f);
+        return CellValue::Float(f, true);
       }
       break;
     case 60:
-      if (n == 10) return FormatMoney(v.subspan(2, 8));
+      if (n == 10) return Decimal(FormatMoney(v.subspan(2, 8)));
       break;
     case 61:
-      if (n == 10) return FormatDateTime(v.subspan(2, 8));
+      if (n == 10) return Temporal(FormatDateTime(v.subspan(2, 8)));
       break;
     case 62:
       if (n == 10) {
         double d;
         uint64_t bits = U64At(v, 2);
         std::memcpy(&d, &bits, sizeof d);
-        return FormatFloat(d);
+        return CellValue::Float(d, false);
       }
       break;
     case 104:
-      if (n == 3) return v[2] != 0 ? "True" : "False";
+      if (n == 3) return CellValue::Bool(v[2] != 0);
       break;
     case 106:
     case 108:
-      if (n >= 5) return FormatDecimal(from(4), v[2], v[3]);
+      if (n >= 5) return Decimal(FormatDecimal(from(4), v[2], v[3]));
       break;
     case 122:
-      if (n == 6) return FormatSmallMoney(v.subspan(2, 4));
+      if (n == 6) return Decimal(FormatSmallMoney(v.subspan(2, 4)));
       break;
     case 127:
       if (n == 10) return Integer(I64At(v, 2));
@@ -533,18 +589,23 @@ std::string FormatVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const C
       break;
     case 167:
     case 175:
-      if (n >= 8) return ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), context));
+      if (n >= 8) return Text(ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), context)));
       break;
     case 231:
     case 239:
-      if (n >= 8) return Utf16LeToUtf8UntilNul(from(8));
+      if (n >= 8) return Text(Utf16LeToUtf8UntilNul(from(8)));
       break;
     case 240:
       if (n >= 2) return Hex0x(from(2));
       break;
     default: break;
   }
-  return {};
+  return CellValue::Missing();
+}
+
+std::string FormatVariant(int32_t valueLength, TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column,
+                          const ReadContext& context) {
+  return DisplayText(DecodeVariant(valueLength, layout, value, column, context));
 }
 
 }  // namespace pagewright

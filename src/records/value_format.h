@@ -11,6 +11,7 @@
 #include <string>
 
 #include "pagestore/bytes.h"
+#include "records/cell_value.h"
 #include "records/column_descriptor.h"
 #include "state/read_context.h"
 
@@ -80,12 +81,20 @@ struct TypeLayout {
 
 TypeLayout ComputeTypeLayout(const ColumnDescriptor& column, BitCursor& bits, int32_t typeIndex);
 
-// The general formatter. `value` holds the bytes from the value's start on
-// (at least value length bytes for a complete value); an empty span gives
-// an empty text.
+// The general decoder: the typed value of a column. `value` holds the
+// bytes from the value's start on (at least value length bytes for a
+// complete value); an empty span gives the type's empty value (an empty
+// string or empty binary) or, for other types, a missing one.
+CellValue DecodeValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context);
+// The sql_variant decoder: byte 0 of the value is its base type id.
+CellValue DecodeVariant(int32_t valueLength, TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column,
+                        const ReadContext& context);
+
+// The general formatter: the display text of DecodeValue (an empty span
+// gives an empty text).
 std::string FormatValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context);
 
-// The sql_variant formatter: byte 0 of the value is its base type id.
+// The sql_variant formatter: the display text of DecodeVariant.
 std::string FormatVariant(int32_t valueLength, TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column,
                           const ReadContext& context);
 

@@ -39,19 +39,19 @@ class RecordDecoder {
 
   // Decodes the columns into `row`; false when the positional decoder drops
   // the row (its first stored column came out empty).
-  bool Decode(DecodedRow& row);
+  bool Decode(CellRow& row);
 
  private:
   struct Flags {
     bool binary = false, variant = false, unicode = false;
   };
-  std::string Sparse(const ColumnDescriptor& c);
-  std::string Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned);
-  std::string Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags, bool& assigned);
-  std::string Fixed(ColumnDescriptor& c, TypeLayout& layout);
-  std::string CompressedFixed(ColumnDescriptor& c, int code, size_t stored);
+  CellValue Sparse(const ColumnDescriptor& c);
+  CellValue Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned);
+  CellValue Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags, bool& assigned);
+  CellValue Fixed(ColumnDescriptor& c, TypeLayout& layout);
+  CellValue CompressedFixed(ColumnDescriptor& c, int code, size_t stored);
   int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, read_); }
-  // The declared length of the column being decoded, which FormatValue
+  // The declared length of the column being decoded, which DecodeValue
   // would otherwise parse from its type text for every value.
   void Prime(TypeLayout& layout) const {
     if (layout.consumed == 0) layout.consumed = declared_;
@@ -72,8 +72,8 @@ class RecordDecoder {
   int sparseCount_ = 0;
 };
 
-std::string RecordDecoder::Sparse(const ColumnDescriptor& c) {
-  std::string text;
+CellValue RecordDecoder::Sparse(const ColumnDescriptor& c) {
+  CellValue text = CellValue::Missing();
   for (const auto& item : r_.sparse) {
     if (item.id != c.columnId || !item.range.present) continue;
     BitCursor bits;
@@ -81,46 +81,55 @@ std::string RecordDecoder::Sparse(const ColumnDescriptor& c) {
     layout.valueLength = static_cast<int16_t>(item.range.length);
     layout.available = item.range.length;
     Prime(layout);
-    text = FormatValue(layout, r_.Bytes(item), c, read_);
+    text = DecodeValue(layout, r_.Bytes(item), c, read_);
   }
   return text;
 }
 
-std::string RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags,
-                                   bool& assigned) {
+CellValue RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags,
+                                 bool& assigned) {
   const bool xml = typeIndex == kTypeXml;
   const bool placeholders = read_.placeholders && !mode_.moduleForm;
   LargeValueFlags lob{flags.variant, flags.binary, flags.unicode, CodePage(c)};
   if (value.empty()) {
     assigned = false;
-    return {};
+    return CellValue::Missing();
   }
+  auto placeholder = [](const char* text) { return CellValue::Textual(CellKind::kPlaceholder, text); };
   if (value.size() == kTextPointerSize && value[0] == 0) {
     if (xml) {
       auto bytes = ReadTextPointerBytes(value, reader_, read_);
-      return bytes ? ConvertLargeValue(*bytes) : std::string();
+      return bytes ? CellValue::Text(ConvertLargeValue(*bytes)) : CellValue::Missing();
     }
-    if (placeholders) return kBinaryPlaceholder;
-    return ReadTextPointerValue(value, reader_, read_, lob);
+    if (placeholders) return placeholder(kBinaryPlaceholder);
+    return ReadTextPointerCell(value, reader_, read_, lob);
   }
   int kind = value[0] != 0 ? value[0] : U16At(value, 0);
   if (kind == kRowOverflowPointer || kind == kBlobRootPointer) {
     if (xml) {
-      if (kind == kBlobRootPointer && placeholders && !mode_.rowset) return kBigBinaryPlaceholder;
-      return ConvertLargeValue(ReadInRowRootBytes(value, reader_, read_));
+      if (kind == kBlobRootPointer && placeholders && !mode_.rowset) return placeholder(kBigBinaryPlaceholder);
+      return CellValue::Text(ConvertLargeValue(ReadInRowRootBytes(value, reader_, read_)));
     }
-    if (kind == kBlobRootPointer && placeholders) return kBigBinaryPlaceholder;
-    return ReadInRowRootValue(value, reader_, read_, lob);
+    if (kind == kBlobRootPointer && placeholders) return placeholder(kBigBinaryPlaceholder);
+    return ReadInRowRootCell(value, reader_, read_, lob);
   }
-  return {};
+  return CellValue::Missing();
 }
 
-std::string RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned) {
+CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned) {
   const auto& values = r_.values;
   if (values.empty() || index < 0 || static_cast<size_t>(index) >= values.size()) {
     ++variableCounter_;
     ++processed_;
-    return {};
+    // The variable part ends before a column its null bit calls present:
+    // trailing empty values take no offset entry, so it holds the type's
+    // empty value.
+    if (!mode_.moduleForm && index >= 0 && typeIndex != kTypeSqlVariant) {
+      BitCursor bits;
+      TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex == kTypeImage ? kTypeVarbinary : typeIndex);
+      return DecodeValue(layout, ByteSpan(), c, read_);
+    }
+    return CellValue::Missing();
   }
   const ValueItem& item = values[static_cast<size_t>(index)];
   Flags flags;
@@ -128,13 +137,18 @@ std::string RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int
   flags.binary = IsBinaryTypeIndex(typeIndex);
   flags.variant = typeIndex == kTypeSqlVariant;
   flags.unicode = typeIndex == kTypeNvarchar || typeIndex == kTypeNtext;
-  std::string text;
+  CellValue text = CellValue::Missing();
   if (item.complex) {
     text = Complex(c, typeIndex, r_.Bytes(item), flags, assigned);
     if (!assigned) {  // a complex entry without data
       ++variableCounter_;
-      return {};
+      return CellValue::Missing();
     }
+  } else if (item.empty && typeIndex != kTypeSqlVariant) {
+    // A value of no bytes: the type's empty value (an empty string or binary).
+    BitCursor bits;
+    TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex);
+    text = DecodeValue(layout, ByteSpan(), c, read_);
   } else if (item.range.present) {
     BitCursor bits;
     ColumnDescriptor retyped;  // copied only when the type read differs
@@ -151,20 +165,20 @@ std::string RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int
     layout.isVariable = 1;
     Prime(layout);
     ByteSpan value = r_.Bytes(item);
-    text = typeIndex == kTypeSqlVariant ? FormatVariant(item.range.length, layout, value, typed, read_)
-                                        : FormatValue(layout, value, typed, read_);
+    text = typeIndex == kTypeSqlVariant ? DecodeVariant(item.range.length, layout, value, typed, read_)
+                                        : DecodeValue(layout, value, typed, read_);
   }
   ++variableCounter_;
   ++processed_;
   return text;
 }
 
-std::string RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
+CellValue RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   ByteSpan fixed = r_.FixedData();
   ++processed_;
   if (!r_.fixed.present) {
     fixedCursor_ += layout.fixedSize;
-    return {};
+    return CellValue::Missing();
   }
   const int64_t length = static_cast<int64_t>(fixed.size());
   int64_t leaf = c.leafOffset;
@@ -186,18 +200,18 @@ std::string RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   } else if (fixedCursor_ < length) {
     at = fixedCursor_;
   }
-  if (at < 0) return {};
+  if (at < 0) return CellValue::Missing();
   // A bit column whose bit position is known reads its own bit.
   if (mode_.rowset && c.typeIndex == kTypeBit && c.hasLayout && c.bitPosition >= 0 && c.bitPosition < 8) {
     fixedCursor_ = at + 1;
-    if (at >= length) return {};
-    return ((fixed[static_cast<size_t>(at)] >> c.bitPosition) & 1) ? "True" : "False";
+    if (at >= length) return CellValue::Missing();
+    return CellValue::Bool(((fixed[static_cast<size_t>(at)] >> c.bitPosition) & 1) != 0);
   }
   layout.available = length - at;
   const ByteSpan value = fixed.subspan(static_cast<size_t>(at));
-  // Only where FormatValue would set it too: the cursor below reads it.
+  // Only where DecodeValue would set it too: the cursor below reads it.
   if (!value.empty() && layout.typeIndex != kTypeSqlVariant) Prime(layout);
-  std::string text = FormatValue(layout, value, c, read_);
+  CellValue text = DecodeValue(layout, value, c, read_);
   if (advanceByFixedSize && layout.consumed == 0) {
     fixedCursor_ = at + layout.fixedSize;
   } else {
@@ -206,16 +220,16 @@ std::string RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   return text;
 }
 
-std::string RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t stored) {
+CellValue RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t stored) {
   ++processed_;
-  if (stored >= r_.columnEntries.size()) return {};
+  if (stored >= r_.columnEntries.size()) return CellValue::Missing();
   const CompressedColumnEntry& e = r_.columnEntries[stored];
   BitCursor bits;  // each compressed bit column has a byte of its own
   TypeLayout layout = ComputeTypeLayout(c, bits, c.typeIndex);
   if (e.offset < 0) {
     // Code 1 without an anchor value takes no room: it is the type's empty
     // value (0, a bit 0, an empty or all-space string), not a missing one.
-    if (code != 1 || layout.isVariable || layout.valueLength <= 0) return {};
+    if (code != 1 || layout.isVariable || layout.valueLength <= 0) return CellValue::Missing();
     std::vector<uint8_t> empty(static_cast<size_t>(layout.valueLength), 0);
     if (c.typeIndex == kTypeChar) std::fill(empty.begin(), empty.end(), uint8_t{0x20});
     if (c.typeIndex == kTypeNchar)
@@ -223,33 +237,32 @@ std::string RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t
     if (c.typeIndex == kTypeDecimal || c.typeIndex == kTypeNumeric) empty[0] = 1;  // the sign byte: positive
     layout.available = layout.valueLength;
     Prime(layout);
-    return FormatValue(layout, empty, c, read_);
+    return DecodeValue(layout, empty, c, read_);
   }
   ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
-  if (value.empty()) return {};
+  if (value.empty()) return CellValue::Missing();
   layout.available = e.length;
   if (layout.valueLength <= 0 || layout.isVariable) {
     layout.valueLength = static_cast<int16_t>(std::min<int32_t>(e.length, 32767));
     layout.isVariable = 1;
   }
   Prime(layout);
-  return FormatValue(layout, value, c, read_);
+  return DecodeValue(layout, value, c, read_);
 }
 
-bool RecordDecoder::Decode(DecodedRow& row) {
+bool RecordDecoder::Decode(CellRow& row) {
   auto& columns = ctx_.columns;
   const int recordColumns = r_.columnCount;
   const bool compressed = r_.status.compressed;
   // A column no value is decoded for shows NULL, never an earlier record's
   // (module text rows: empty).
-  const char* const unassigned = mode_.moduleForm ? "" : kNullText;
-  row.clear();
-  row.resize(columns.size());
+  const CellValue unassigned = mode_.moduleForm ? CellValue::Missing() : CellValue::Null();
+  row.resize(columns.size());  // cells are assigned below, each once
   for (size_t i = 0; i < columns.size(); ++i) {
     ColumnDescriptor& c = columns[i];
     declared_ = declaredLengths_[i];
     if (c.physicalColumnId == kNotStoredColumn) {
-      row[i] = c.valueText;
+      row[i] = CellValue::Textual(CellKind::kNotStored, c.valueText);
       continue;
     }
     const int stored = storedRank_[i];
@@ -294,7 +307,7 @@ bool RecordDecoder::Decode(DecodedRow& row) {
         isNull = !c.sparse && (c.hasLayout == 0 || nullFlag);
       }
       if (isNull) {
-        row[i] = kNullText;
+        row[i] = CellValue::Null();
         ++processed_;
         continue;
       }
@@ -310,17 +323,17 @@ bool RecordDecoder::Decode(DecodedRow& row) {
       } else {
         Fixed(c, layout);  // still moves the fixed and bit cursors past it
       }
-      row[i] = kNullText;
+      row[i] = CellValue::Null();
       continue;
     }
 
     int32_t typeIndex = c.typeIndex;
-    std::string text;
+    CellValue text = CellValue::Missing();
     bool assigned = true;
     if (c.sparse) {
       text = Sparse(c);
     } else if (processed_ > recordColumns) {
-      text.clear();
+      text = CellValue::Missing();
     } else if (compressed && mode_.rowset && !layout.isVariable) {
       text = CompressedFixed(c, code, static_cast<size_t>(stored));
     } else if (layout.isVariable) {
@@ -351,16 +364,15 @@ bool RecordDecoder::Decode(DecodedRow& row) {
     }
     // Binary text gets its "0x"; a space (an empty large value) and the
     // placeholders of large values not read stay as they are.
-    if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && text != " " && text != kBinaryPlaceholder &&
-        text != kBigBinaryPlaceholder)
-      text.insert(0, "0x");
-    if (!mode_.rowset && text.empty() && c.nullable && !mode_.moduleForm) text = kNullText;
+    if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && !text.blank && text.kind != CellKind::kPlaceholder)
+      ++text.hexPrefixes;
+    if (!mode_.rowset && c.nullable && !mode_.moduleForm && DisplayText(text).empty()) text = CellValue::Null();
     row[i] = std::move(text);
   }
   if (!mode_.rowset) {
     for (size_t i = 0; i < columns.size(); ++i) {
       if (columns[i].physicalColumnId == kNotStoredColumn) continue;
-      return !row[i].empty();
+      return !DisplayText(row[i]).empty();
     }
   }
   return true;
@@ -368,18 +380,33 @@ bool RecordDecoder::Decode(DecodedRow& row) {
 
 }  // namespace
 
-std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
-                                   const ReadContext& read, const DecodeMode& mode) {
-  std::vector<DecodedRow> rows;
-  // Rank of each descriptor among the stored columns, in record order.
-  std::vector<int> rank(context.columns.size(), 0);
+namespace {
+
+struct PageDecodePlan {
+  std::vector<int> rank;  // of each descriptor among the stored columns, in record order
+  std::vector<int32_t> declared;
+};
+
+PageDecodePlan PlanFor(const RowDecodeContext& context) {
+  PageDecodePlan plan;
+  plan.rank.assign(context.columns.size(), 0);
   const std::vector<size_t> order = StoredColumnOrder(context.columns);
-  for (size_t k = 0; k < order.size(); ++k) rank[order[k]] = static_cast<int>(k);
-  std::vector<int32_t> declared(context.columns.size());
-  for (size_t k = 0; k < declared.size(); ++k) declared[k] = DeclaredLengthOf(context.columns[k].typeText);
-  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
+  for (size_t k = 0; k < order.size(); ++k) plan.rank[order[k]] = static_cast<int>(k);
+  plan.declared.resize(context.columns.size());
+  for (size_t k = 0; k < plan.declared.size(); ++k) plan.declared[k] = DeclaredLengthOf(context.columns[k].typeText);
+  return plan;
+}
+
+}  // namespace
+
+void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const ReadContext& read,
+                     const DecodeMode& mode, std::vector<TypedRow>& rows) {
+  // The rows already in `rows` are reused (their cell lists keep their
+  // room), so that decoding page after page into one list allocates little.
+  size_t used = 0;
+  const PageDecodePlan plan = PlanFor(context);
   const PageId here = page.header.thisPage;
-  rows.reserve(n);
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
   for (size_t i = 0; i < n && !read.StopRequested(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
     if (r == nullptr || r->status.kind == kIndexRecord || r->returnedThroughStub) continue;
@@ -392,13 +419,29 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
       continue;
     }
     if (!read.showDeleted && r->ghost) continue;
-    RecordDecoder decoder(*r, context, reader, read, mode, rank, declared);
-    DecodedRow row;
-    if (decoder.Decode(row)) {
-      rows.push_back(std::move(row));
+    RecordDecoder decoder(*r, context, reader, read, mode, plan.rank, plan.declared);
+    if (used == rows.size()) rows.emplace_back();
+    TypedRow& row = rows[used];
+    // The record's own kind: with deleted records shown the ghost flag is
+    // left clear, but a ghost record stays a deleted row.
+    row.deleted = r->ghost || r->status.kind == kGhostDataRecord || r->status.kind == kGhostVersionRecord;
+    if (decoder.Decode(row.cells)) {
+      ++used;
     } else {
       read.Report(DamageReason::kRowDropped, here.fileId, here.page, static_cast<int32_t>(i));
     }
+  }
+  rows.resize(used);
+}
+
+std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
+                                   const ReadContext& read, const DecodeMode& mode) {
+  std::vector<TypedRow> typed;
+  DecodePageCells(page, context, reader, read, mode, typed);
+  std::vector<DecodedRow> rows(typed.size());
+  for (size_t i = 0; i < typed.size(); ++i) {
+    rows[i].reserve(typed[i].cells.size());
+    for (const CellValue& cell : typed[i].cells) rows[i].push_back(DisplayText(cell));
   }
   return rows;
 }

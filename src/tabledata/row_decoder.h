@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "pagestore/database_reader.h"
+#include "records/cell_value.h"
 #include "records/column_descriptor.h"
 #include "records/record.h"
 
@@ -20,6 +21,14 @@ namespace pagewright {
 // One decoded row: the value text of every column of the context, in the
 // context's column order.
 using DecodedRow = std::vector<std::string>;
+
+// One decoded row as typed values, one per column of the context, and
+// whether its record is a ghost (deleted) record shown on request.
+using CellRow = std::vector<CellValue>;
+struct TypedRow {
+  CellRow cells;
+  bool deleted = false;
+};
 
 constexpr const char* kNullText = "NULL";
 constexpr const char* kBinaryPlaceholder = "<BINARY DATA>";
@@ -36,6 +45,13 @@ struct DecodeMode {
 // read context's damage reporter.
 std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
                                    const ReadContext& read, const DecodeMode& mode);
+
+// The columns' typed values for every accepted record of the page, in slot
+// order, into `rows` (earlier rows replaced, their room reused); damage is
+// reported as DecodePage reports it. The display texts of DecodePage are
+// made from these.
+void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const ReadContext& read,
+                     const DecodeMode& mode, std::vector<TypedRow>& rows);
 
 // Reads a data page (file id 1 as `read` says; a catalog page from the old
 // file when `catalogPage`), builds its records with `context`'s columns and

@@ -1,0 +1,183 @@
+#include "export/schema_script.h"
+
+#include <algorithm>
+#include <map>
+
+#include "records/value_format.h"
+#include "scripts/module_text.h"
+
+namespace pagewright {
+
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+std::string TypeName(const ColumnDescriptor& c) { return Lower(c.typeText.substr(0, c.typeText.find('('))); }
+
+// A constraint's own name, without the schema the catalog puts in front.
+std::string BareConstraintName(const std::string& name, const std::string& schema) {
+  if (!schema.empty() && name.size() > schema.size() + 1 && name.compare(0, schema.size() + 1, schema + ".") == 0)
+    return name.substr(schema.size() + 1);
+  return name;
+}
+
+std::string Trimmed(std::string text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::string ColumnList(const std::vector<std::string>& columns) {
+  std::string out = "(";
+  for (size_t i = 0; i < columns.size(); ++i) out += (i ? ", " : "") + Bracketed(columns[i]);
+  return out + ")";
+}
+
+}  // namespace
+
+std::string DeclaredType(const ColumnDescriptor& c) {
+  const std::string name = TypeName(c);
+  const int32_t length = DeclaredLengthOf(c.typeText);
+  auto sized = [&](int32_t units) { return name + "(" + (length < 0 ? std::string("max") : std::to_string(units)) + ")"; };
+  if (c.typeIndex == kTypeHierarchyid) return "hierarchyid";
+  if (name == "nvarchar" || name == "nchar") return sized(length / 2);
+  if (name == "varchar" || name == "char" || name == "varbinary" || name == "binary") return sized(length);
+  if (name == "decimal" || name == "numeric")
+    return name + "(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
+  if (name == "datetime2" || name == "time" || name == "datetimeoffset") return name + "(" + std::to_string(c.scale) + ")";
+  // A type the catalog does not name (CLR types): what its values are
+  // stored as.
+  if (name.empty()) return "varbinary(max)";
+  return name;
+}
+
+std::string QuotedTableName(const TableEntry& t) {
+  return t.schema.empty() ? Bracketed(t.bareName) : Bracketed(t.schema) + "." + Bracketed(t.bareName);
+}
+
+SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, const DatabaseCatalog& catalog) {
+  SchemaSource s;
+  s.catalog = &catalog;
+  // Module text lives in system tables: read from the backup file as the
+  // scan reads it.
+  ReadContext modules = read;
+  modules.source = PageSource::kOldFile;
+  modules.showDeleted = false;
+  RetrieveModuleValues(reader, modules, catalog, s.modules, ModuleTableColumns(catalog), nullptr);
+  s.codePage = read.collation.codePage;
+  return s;
+}
+
+std::string CreateTableScript(const SchemaSource& source, const TableEntry& table) {
+  const DatabaseCatalog& catalog = *source.catalog;
+  const LoadedDetails loaded = LoadObjectDetails(catalog, table.name, "U ", {});
+  const ObjectDetails& details = loaded.details;
+  const std::vector<ColumnDescriptor>& columns = loaded.descriptors;
+  const int32_t tableId = details.currentObject.id;
+  auto moduleText = [&](int32_t id) { return Trimmed(ModuleTextFor(std::to_string(id), source.modules, source.codePage)); };
+
+  // Defaults by column name, checks and unique keys of the table.
+  std::map<std::string, std::pair<std::string, std::string>> defaults;  // column -> name, expression
+  std::vector<std::pair<std::string, std::string>> checks;
+  for (const CatalogObject& o : catalog.objects) {
+    if (o.parentObjectId != tableId || o.id < 0) continue;
+    if (o.typeCode == "D ") {
+      std::string column;
+      for (const auto& c : catalog.columns)
+        if (c.defaultObjectId == o.id && (c.objectId & kObjectIdMask) == (tableId & kObjectIdMask)) column = c.name;
+      for (const auto& c : catalog.legacyColumns)
+        if (c.defaultObjectId == static_cast<int16_t>(o.id) && c.objectId == tableId) column = c.name;
+      const std::string text = moduleText(o.id);
+      if (!column.empty() && !text.empty()) defaults[column] = {BareConstraintName(o.name, table.schema), text};
+    } else if (o.typeCode == "C ") {
+      const std::string text = moduleText(o.id);
+      if (!text.empty()) checks.emplace_back(BareConstraintName(o.name, table.schema), text);
+    }
+  }
+
+  std::string out = "CREATE TABLE " + QuotedTableName(table) + " (\n";
+  bool first = true;
+  for (const ColumnDescriptor& c : columns) {
+    if (c.physicalColumnId == kNotStoredColumn || c.name.empty()) continue;
+    out += first ? "  " : ",\n  ";
+    first = false;
+    out += Bracketed(c.name) + " " + DeclaredType(c);
+    if (!c.identityText.empty()) {
+      std::string identity = c.identityText;  // "identity(1,1)"
+      std::transform(identity.begin(), identity.end(), identity.begin(),
+                     [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
+      out += " " + identity;
+    }
+    out += c.nullable ? " NULL" : " NOT NULL";
+    if (auto d = defaults.find(c.name); d != defaults.end())
+      out += " CONSTRAINT " + Bracketed(d->second.first) + " DEFAULT " + d->second.second;
+  }
+  // The primary key, its columns in key order, and the unique keys.
+  std::vector<std::string> key;
+  for (const PrimaryKeyColumnEntry& k : details.primaryKeyColumns)
+    if (std::find(key.begin(), key.end(), k.columnName) == key.end()) key.push_back(k.columnName);
+  for (const ConstraintEntry& con : details.tableConstraints) {
+    if (!con.isPrimaryKey && !con.isUnique) continue;
+    const std::string name = BareConstraintName(con.name, table.schema);
+    std::vector<std::string> columnsOfKey = con.isPrimaryKey ? key : KeyColumnsOfConstraint(catalog, details, tableId, name);
+    if (columnsOfKey.empty()) continue;
+    out += ",\n  CONSTRAINT " + Bracketed(name) + (con.isPrimaryKey ? " PRIMARY KEY " : " UNIQUE ") + ColumnList(columnsOfKey);
+    if (con.isPrimaryKey) key.clear();
+  }
+  if (!key.empty()) out += ",\n  PRIMARY KEY " + ColumnList(key);
+  for (const auto& [name, text] : checks) out += ",\n  CONSTRAINT " + Bracketed(name) + " CHECK " + text;
+  out += "\n);\n";
+  return out;
+}
+
+std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables) {
+  std::map<std::string, const TableEntry*> byName;
+  for (const auto& t : tables) byName[t.name] = &t;
+  // Column pairs by constraint, in key order.
+  std::map<int32_t, std::vector<const ForeignKeyColumn*>> keys;
+  for (const ForeignKeyColumn& fk : source.catalog->foreignKeyColumns)
+    if (byName.count(fk.parentTableName) != 0) keys[fk.constraintId].push_back(&fk);
+  std::vector<std::string> out;
+  for (auto& [id, pairs] : keys) {
+    std::stable_sort(pairs.begin(), pairs.end(), [](auto* a, auto* b) { return a->keyOrdinal < b->keyOrdinal; });
+    const TableEntry& table = *byName[pairs[0]->parentTableName];
+    std::vector<std::string> from, to;
+    for (const auto* p : pairs) {
+      from.push_back(p->parentColumnName);
+      to.push_back(p->referencedColumnName);
+    }
+    const std::string& referenced = pairs[0]->referencedTableName;
+    std::string referencedName;
+    if (auto r = byName.find(referenced); r != byName.end()) referencedName = QuotedTableName(*r->second);
+    else referencedName = BracketedName(referenced);
+    std::string text = "ALTER TABLE " + QuotedTableName(table) + " ADD ";
+    if (!pairs[0]->constraintName.empty())
+      text += "CONSTRAINT " + Bracketed(BareConstraintName(pairs[0]->constraintName, table.schema)) + " ";
+    text += "FOREIGN KEY " + ColumnList(from) + " REFERENCES " + referencedName + " " + ColumnList(to) + ";\n";
+    out.push_back(std::move(text));
+  }
+  return out;
+}
+
+std::vector<std::string> ModuleScripts(const SchemaSource& source) {
+  const std::vector<std::vector<std::string>> order = {{"FN", "IF", "TF"}, {"V "}, {"P "}, {"TR"}};
+  std::vector<std::string> out;
+  for (const auto& codes : order) {
+    std::vector<const CatalogObject*> objects;
+    for (const CatalogObject& o : source.catalog->objects)
+      if (o.id > 0 && std::find(codes.begin(), codes.end(), o.typeCode) != codes.end()) objects.push_back(&o);
+    std::sort(objects.begin(), objects.end(), [](auto* a, auto* b) { return a->id < b->id; });
+    for (const CatalogObject* o : objects) {
+      std::string text = ModuleTextFor(std::to_string(o->id), source.modules, source.codePage);
+      if (Trimmed(text).empty()) continue;
+      if (text.back() != '\n') text += "\n";
+      out.push_back(std::move(text));
+    }
+  }
+  return out;
+}
+
+}  // namespace pagewright

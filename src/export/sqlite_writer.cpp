@@ -1,0 +1,184 @@
+// SQLite: one database file, a table per source table named
+// "schema.table", columns declared with the SQLite affinity of their SQL
+// Server type (INTEGER, REAL, NUMERIC for exact numbers, TEXT, BLOB), one
+// transaction per table. The file is built under a temporary name and
+// renamed into place once every table is in.
+#include <sqlite3.h>
+
+#include <random>
+
+#include "export/export_writer.h"
+#include "records/value_format.h"
+
+namespace pagewright {
+
+namespace {
+
+std::string Quoted(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+const char* AffinityOf(int32_t typeIndex) {
+  switch (typeIndex) {
+    case kTypeBigint:
+    case kTypeBit:
+    case kTypeInt:
+    case kTypeSmallint:
+    case kTypeTinyint: return "INTEGER";
+    case kTypeFloat:
+    case kTypeReal: return "REAL";
+    case kTypeMoney:
+    case kTypeSmallmoney:
+    case kTypeNumeric:
+    case kTypeDecimal: return "NUMERIC";
+    case kTypeBinary:
+    case kTypeVarbinary:
+    case kTypeImage:
+    case kTypeTimestamp:
+    case kTypeClr:
+    case kTypeGeometry:
+    case kTypeHierarchyid: return "BLOB";
+    default: return "TEXT";
+  }
+}
+
+class SqliteWriter : public ExportWriter {
+ public:
+  explicit SqliteWriter(std::filesystem::path output) : output_(std::move(output)) {}
+  ~SqliteWriter() override {
+    Close();
+    std::error_code ec;
+    if (!finished_ && !temporary_.empty()) std::filesystem::remove(temporary_, ec);
+  }
+
+  bool BeginTable(const ExportTable& table) override {
+    if (db_ == nullptr && !OpenDatabase()) return false;
+    const std::string name = Quoted(table.entry.schema.empty() ? table.entry.bareName
+                                                               : table.entry.schema + "." + table.entry.bareName);
+    std::string create = "CREATE TABLE " + name + " (";
+    std::string insert = "INSERT INTO " + name + " VALUES (";
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      create += (i ? ", " : "") + Quoted(table.columns[i].name) + " " + AffinityOf(table.columns[i].typeIndex);
+      insert += i ? ",?" : "?";
+    }
+    if (table.withDeleted) {
+      create += std::string(table.columns.empty() ? "" : ", ") + Quoted(kDeletedColumn) + " INTEGER";
+      insert += table.columns.empty() ? "?" : ",?";
+    }
+    create += ")";
+    insert += ")";
+    withDeleted_ = table.withDeleted;
+    if (!Exec("BEGIN") || !Exec(create)) return false;
+    if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK) return Fail("prepare");
+    return true;
+  }
+
+  bool Row(const std::vector<const CellValue*>& cells, bool deleted) override {
+    int k = 1;
+    for (const CellValue* cell : cells) {
+      const CellValue& v = *cell;
+      int rc;
+      switch (v.kind) {
+        case CellKind::kInteger:
+        case CellKind::kBool: rc = sqlite3_bind_int64(insert_, k, v.integer); break;
+        case CellKind::kFloat: rc = sqlite3_bind_double(insert_, k, v.real); break;
+        case CellKind::kText:
+        case CellKind::kDecimal:
+        case CellKind::kDateTime:
+          rc = sqlite3_bind_text64(insert_, k, v.text.data(), v.text.size(), SQLITE_STATIC, SQLITE_UTF8);
+          break;
+        case CellKind::kBytes:
+          rc = sqlite3_bind_blob64(insert_, k, v.bytes.empty() ? "" : static_cast<const void*>(v.bytes.data()),
+                                   v.bytes.size(), SQLITE_STATIC);
+          break;
+        default: rc = sqlite3_bind_null(insert_, k); break;
+      }
+      if (rc != SQLITE_OK) return Fail("bind");
+      ++k;
+    }
+    if (withDeleted_ && sqlite3_bind_int(insert_, k, deleted ? 1 : 0) != SQLITE_OK) return Fail("bind");
+    if (sqlite3_step(insert_) != SQLITE_DONE) return Fail("insert");
+    sqlite3_reset(insert_);
+    return true;
+  }
+
+  bool EndTable(bool complete) override {
+    if (insert_ != nullptr) sqlite3_finalize(insert_);
+    insert_ = nullptr;
+    if (db_ == nullptr) return false;
+    // A table whose read was cut short still keeps the rows it got: they
+    // are what could be recovered.
+    (void)complete;
+    return Exec("COMMIT");
+  }
+
+  bool Finish() override {
+    if (db_ == nullptr && !OpenDatabase()) return false;
+    Close();
+    std::error_code ec;
+    std::filesystem::rename(temporary_, output_, ec);
+    if (ec) {
+      error_ = output_.string() + ": cannot put the file in place (" + ec.message() + ")";
+      return false;
+    }
+    finished_ = true;
+    return true;
+  }
+
+ private:
+  bool OpenDatabase() {
+    std::random_device random;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x.partial", random());
+    temporary_ = output_;
+    temporary_ += suffix;
+    if (sqlite3_open_v2(temporary_.string().c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+      error_ = output_.string() + ": cannot create the SQLite file (" + (db_ ? sqlite3_errmsg(db_) : "out of memory") + ")";
+      Close();
+      return false;
+    }
+    // The file is new and renamed into place only when complete: no journal
+    // is needed to protect it.
+    return Exec("PRAGMA journal_mode=OFF") && Exec("PRAGMA synchronous=OFF");
+  }
+
+  bool Exec(const std::string& sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error_ = output_.string() + ": " + (message ? message : "SQLite error");
+    sqlite3_free(message);
+    return false;
+  }
+
+  bool Fail(const char* what) {
+    error_ = output_.string() + ": " + what + ": " + sqlite3_errmsg(db_);
+    return false;
+  }
+
+  void Close() {
+    if (insert_ != nullptr) sqlite3_finalize(insert_);
+    insert_ = nullptr;
+    if (db_ != nullptr) sqlite3_close(db_);
+    db_ = nullptr;
+  }
+
+  std::filesystem::path output_, temporary_;
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* insert_ = nullptr;
+  bool withDeleted_ = false;
+  bool finished_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ExportWriter> MakeSqliteWriter(const std::filesystem::path& output) {
+  return std::make_unique<SqliteWriter>(output);
+}
+
+}  // namespace pagewright

@@ -1,0 +1,103 @@
+// Reading back what the CSV export writes (RFC 4180), with each field's
+// quoting kept so that NULL (an empty unquoted field) stays apart from the
+// empty string (""), and running an export into a fresh folder.
+#ifndef PAGEWRIGHT_TESTS_EXPORT_CSV_READING_H_
+#define PAGEWRIGHT_TESTS_EXPORT_CSV_READING_H_
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "export/export_run.h"
+#include "pagestore/collation_table.h"
+#include "support/corpus.h"
+
+namespace pagewright::testing {
+
+struct CsvField {
+  std::string text;
+  bool quoted = false;
+  bool IsNull() const { return text.empty() && !quoted; }
+};
+using CsvRecord = std::vector<CsvField>;
+
+// Every record of a CSV text (header included); `wellFormed` is cleared on
+// an unterminated quote or a bare quote inside a field.
+inline std::vector<CsvRecord> ParseCsv(const std::string& text, bool* wellFormed = nullptr) {
+  std::vector<CsvRecord> out;
+  if (wellFormed) *wellFormed = true;
+  size_t i = 0;
+  while (i < text.size()) {
+    CsvRecord record;
+    for (;;) {
+      CsvField f;
+      if (i < text.size() && text[i] == '"') {
+        f.quoted = true;
+        ++i;
+        for (;;) {
+          if (i >= text.size()) {
+            if (wellFormed) *wellFormed = false;
+            break;
+          }
+          if (text[i] == '"') {
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+              f.text.push_back('"');
+              i += 2;
+              continue;
+            }
+            ++i;
+            break;
+          }
+          f.text.push_back(text[i++]);
+        }
+      } else {
+        while (i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+          if (text[i] == '"' && wellFormed) *wellFormed = false;
+          f.text.push_back(text[i++]);
+        }
+      }
+      record.push_back(std::move(f));
+      if (i < text.size() && text[i] == ',') {
+        ++i;
+        continue;
+      }
+      break;
+    }
+    if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') {
+      i += 2;
+    } else if (wellFormed && i < text.size()) {
+      *wellFormed = false;
+      ++i;
+    }
+    out.push_back(std::move(record));
+  }
+  return out;
+}
+
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Exports every user table of `mdf` in `format` to `output`.
+inline ExportResult ExportFile(const std::filesystem::path& mdf, ExportFormat format,
+                               const std::filesystem::path& output, bool showDeleted = false) {
+  OpenedDatabase db = OpenForExport(ReadContext(), LoadCollationTable(BinaryDir()), true, 0, mdf.string(), mdf.string(),
+                                    nullptr);
+  if (!db.reader || !db.catalog) return {};
+  std::vector<const TableEntry*> tables;
+  for (const auto& t : db.tables) tables.push_back(&t);
+  ExportSettings settings;
+  settings.format = format;
+  settings.output = output.string();
+  settings.showDeleted = showDeleted;
+  return RunExport(db, tables, settings, {}, {});
+}
+
+}  // namespace pagewright::testing
+
+#endif  // PAGEWRIGHT_TESTS_EXPORT_CSV_READING_H_

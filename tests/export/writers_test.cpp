@@ -1,0 +1,138 @@
+// The export writers on a built table whose values tell NULL from the empty
+// string and from the text 'NULL', with quotes, commas, line breaks,
+// Unicode, binary, exact decimals and floats, and a deleted row; and the
+// names a user may give a table.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "csv_reading.h"
+#include "support/builder/catalog_builder.h"
+#include "support/cli_runner.h"
+#include "support/builder/database_builder.h"
+
+namespace pagewright {
+namespace {
+
+using namespace build;
+
+std::filesystem::path WriteValuesDatabase(const TempFile& file) {
+  CatalogBuilder b;
+  TableDef t;
+  t.name = "Values";
+  t.columns = {IntColumn("Id", false), VarcharColumn("Word", 30), NvarcharColumn("Wide", 20),
+               VarbinaryColumn("Blob", 10), DecimalColumn("Price", 10, 2), FloatColumn("Ratio"), BitColumn("Flag")};
+  t.rows = {
+      {IntValue(1), TextValue("plain"), UnicodeValue(u"\u0416\u00e9"), RawValue({0x00, 0xAB}),
+       DecimalValue(false, 123456, 10), FloatValue(0.1), BitValue(true)},
+      {IntValue(2), TextValue(""), UnicodeValue(u"NULL"), RawValue({}), DecimalValue(true, 5, 10), FloatValue(-2.5),
+       BitValue(false)},
+      {IntValue(3), Null(), Null(), Null(), Null(), Null(), Null()},
+      {IntValue(4), TextValue("a,\"b\"\r\nc"), UnicodeValue(u"tab\there"), RawValue({0xFF}),
+       DecimalValue(false, 0, 10), FloatValue(1e300), BitValue(true)},
+  };
+  t.ghostRows = {{IntValue(5), TextValue("gone"), Null(), Null(), Null(), Null(), Null()}};
+  b.AddTable(t);
+  b.Build().WriteTo(file.path());
+  return file.path();
+}
+
+TEST(CsvWriter, NullEmptyStringAndTheTextNullStayApart) {
+  TempFile file("values.mdf");
+  WriteValuesDatabase(file);
+  const auto folder = file.folder() / "csv";
+  ExportResult result = testing::ExportFile(file.path(), ExportFormat::kCsv, folder);
+  ASSERT_TRUE(result.finished) << result.error;
+  ASSERT_EQ(result.ExitCode(), 0);
+  const std::string text = testing::ReadWholeFile(folder / "dbo.Values.csv");
+  EXPECT_EQ(text,
+            "Id,Word,Wide,Blob,Price,Ratio,Flag\r\n"
+            "1,plain,\xD0\x96\xC3\xA9,0x00AB,1234.56,0.1,1\r\n"
+            "2,\"\",NULL,0x,-0.05,-2.5,0\r\n"
+            "3,,,,,,\r\n"
+            "4,\"a,\"\"b\"\"\r\nc\",tab\there,0xFF,0.00,1e+300,1\r\n");
+  const auto records = testing::ParseCsv(text);
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_TRUE(records[3][1].IsNull());
+  EXPECT_FALSE(records[2][1].IsNull());
+  EXPECT_EQ(records[2][2].text, "NULL");
+  EXPECT_EQ(records[4][1].text, "a,\"b\"\r\nc");
+}
+
+TEST(JsonlWriter, NumbersStayNumbersDecimalsStringsBinaryBase64) {
+  TempFile file("values.mdf");
+  WriteValuesDatabase(file);
+  const auto folder = file.folder() / "jsonl";
+  ExportResult result = testing::ExportFile(file.path(), ExportFormat::kJsonl, folder, true);
+  ASSERT_TRUE(result.finished) << result.error;
+  const auto lines = testing::SplitLines(testing::ReadWholeFile(folder / "dbo.Values.jsonl"));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0],
+            "{\"Id\":1,\"Word\":\"plain\",\"Wide\":\"\xD0\x96\xC3\xA9\",\"Blob\":\"AKs=\",\"Price\":\"1234.56\","
+            "\"Ratio\":0.1,\"Flag\":true,\"__deleted\":false}");
+  EXPECT_EQ(lines[1],
+            "{\"Id\":2,\"Word\":\"\",\"Wide\":\"NULL\",\"Blob\":\"\",\"Price\":\"-0.05\",\"Ratio\":-2.5,"
+            "\"Flag\":false,\"__deleted\":false}");
+  EXPECT_EQ(lines[2],
+            "{\"Id\":3,\"Word\":null,\"Wide\":null,\"Blob\":null,\"Price\":null,\"Ratio\":null,\"Flag\":null,"
+            "\"__deleted\":false}");
+  EXPECT_EQ(lines[3],
+            "{\"Id\":4,\"Word\":\"a,\\\"b\\\"\\r\\nc\",\"Wide\":\"tab\\there\",\"Blob\":\"/w==\",\"Price\":\"0.00\","
+            "\"Ratio\":1e+300,\"Flag\":true,\"__deleted\":false}");
+  EXPECT_NE(lines[4].find("\"Id\":5,\"Word\":\"gone\""), std::string::npos);
+  EXPECT_NE(lines[4].find("\"__deleted\":true}"), std::string::npos);
+  ASSERT_EQ(result.tables.size(), 1u);
+  EXPECT_EQ(result.tables[0].rows, 5);
+  EXPECT_EQ(result.tables[0].deletedRows, 1);
+}
+
+TEST(SqliteWriter, StorageClassesFollowTheValues) {
+  if (std::system("sqlite3 -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "the sqlite3 shell is not installed";
+  TempFile file("values.mdf");
+  WriteValuesDatabase(file);
+  const auto db = file.folder() / "values.sqlite";
+  ExportResult result = testing::ExportFile(file.path(), ExportFormat::kSqlite, db, true);
+  ASSERT_TRUE(result.finished) << result.error;
+  const std::string command = "sqlite3 -separator '|' '" + db.string() +
+                              "' \"select Id, typeof(Word), quote(Word), quote(Wide), hex(Blob), typeof(Blob), "
+                              "typeof(Price), Ratio, Flag, __deleted from \\\"dbo.Values\\\" order by Id\"";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buf[1024];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  pclose(pipe);
+  EXPECT_EQ(out,
+            "1|text|'plain'|'\xD0\x96\xC3\xA9'|00AB|blob|real|0.1|1|0\n"
+            "2|text|''|'NULL'||blob|real|-2.5|0|0\n"
+            "3|null|NULL|NULL||null|null|||0\n"
+            "4|text|'a,\"b\"\r\nc'|'tab\there'|FF|blob|integer|1.0e+300|1|0\n"
+            "5|text|'gone'|NULL||null|null|||1\n");
+}
+
+TEST(TableNames, CaseBracketsAndSchemaFormsFindTheTableAndMissesSuggestOne) {
+  std::vector<TableEntry> tables = {{"dbo.Orders", "dbo", "Orders"},
+                                    {"dbo.Order Details", "dbo", "Order Details"},
+                                    {"sales.Orders", "sales", "Orders"},
+                                    {"dbo.Customers", "dbo", "Customers"},
+                                    {"x.Items", "x", "Items"},
+                                    {"y.Items", "y", "Items"}};
+  EXPECT_EQ(FindTable(tables, "dbo.Orders"), &tables[0]);
+  EXPECT_EQ(FindTable(tables, "[dbo].[order details]"), &tables[1]);
+  EXPECT_EQ(FindTable(tables, "SALES.orders"), &tables[2]);
+  EXPECT_EQ(FindTable(tables, "customers"), &tables[3]);
+  std::string suggestion;
+  EXPECT_EQ(FindTable(tables, "orders", &suggestion), &tables[0]) << "the default schema of two";
+  EXPECT_EQ(FindTable(tables, "items", &suggestion), nullptr) << "two schemas hold it";
+  EXPECT_EQ(suggestion, "x.Items");
+  suggestion.clear();
+  EXPECT_EQ(FindTable(tables, "Custmers", &suggestion), nullptr);
+  EXPECT_EQ(suggestion, "dbo.Customers");
+  suggestion.clear();
+  EXPECT_EQ(FindTable(tables, "Invoices", &suggestion), nullptr);
+  EXPECT_EQ(suggestion, "");
+}
+
+}  // namespace
+}  // namespace pagewright
