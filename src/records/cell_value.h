@@ -89,6 +89,8 @@ struct CellValue {
 // The grid's text of a value: "NULL", the number, the text, the bytes as
 // upper-case hex after their "0x" prefixes, "True"/"False".
 std::string DisplayText(const CellValue& value);
+// The same, taking the text of a value that shows as it is.
+std::string DisplayText(CellValue&& value);
 
 }  // namespace pagewright
 

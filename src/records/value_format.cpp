@@ -350,6 +350,14 @@ std::string DisplayText(const CellValue& v) {
   }
 }
 
+std::string DisplayText(CellValue&& v) {
+  // Text, decimals, dates and placeholders show as they are: the text moves.
+  if (!v.blank && v.kind != CellKind::kNull && v.kind != CellKind::kMissing && v.kind != CellKind::kInteger &&
+      v.kind != CellKind::kFloat && v.kind != CellKind::kBool && v.kind != CellKind::kBytes)
+    return std::move(v.text);
+  return DisplayText(static_cast<const CellValue&>(v));
+}
+
 CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
   if (value.empty()) return EmptyValueOf(t.typeIndex);
   // A sql_variant value carries its own type: decode it as such.

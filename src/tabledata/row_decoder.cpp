@@ -436,12 +436,13 @@ void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseR
 
 std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
                                    const ReadContext& read, const DecodeMode& mode) {
-  std::vector<TypedRow> typed;
+  // Decoded page after page into the same cell lists: their room is kept.
+  thread_local std::vector<TypedRow> typed;
   DecodePageCells(page, context, reader, read, mode, typed);
   std::vector<DecodedRow> rows(typed.size());
   for (size_t i = 0; i < typed.size(); ++i) {
     rows[i].reserve(typed[i].cells.size());
-    for (const CellValue& cell : typed[i].cells) rows[i].push_back(DisplayText(cell));
+    for (CellValue& cell : typed[i].cells) rows[i].push_back(DisplayText(std::move(cell)));
   }
   return rows;
 }
