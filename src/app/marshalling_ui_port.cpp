@@ -23,16 +23,24 @@ void MarshallingUiPort::Post(std::function<void()> fn) {
     fn();
     return;
   }
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  if (limit_ > 0) room_.wait(lock, [&] { return queue_.size() < limit_; });
   queue_.push_back(Entry{std::move(fn), nullptr});
   queued_.notify_all();
 }
 
-void MarshallingUiPort::Pump() {
+void MarshallingUiPort::LimitQueue(size_t calls) {
+  std::lock_guard lock(mutex_);
+  limit_ = calls;
+  room_.notify_all();
+}
+
+bool MarshallingUiPort::PumpEntries(const std::function<bool()>* done) {
   std::unique_lock lock(mutex_);
   while (!queue_.empty()) {
     Entry entry = std::move(queue_.front());
     queue_.pop_front();
+    room_.notify_all();
     lock.unlock();
     if (entry.waiter != nullptr) {
       entry.waiter->run();
@@ -44,13 +52,23 @@ void MarshallingUiPort::Pump() {
       entry.waiter->done = true;
       finished_.notify_all();
     }
+    // A condition is looked at after every call, so that a state the calls
+    // pass through is seen even when the worker has queued more behind it.
+    if (done != nullptr) {
+      lock.unlock();
+      const bool reached = (*done)();
+      lock.lock();
+      if (reached) return true;
+    }
   }
+  return false;
 }
+
+void MarshallingUiPort::Pump() { PumpEntries(nullptr); }
 
 void MarshallingUiPort::PumpUntil(const std::function<bool()>& done) {
   for (;;) {
-    Pump();
-    if (done()) {
+    if (PumpEntries(&done) || done()) {
       Pump();
       return;
     }

@@ -30,8 +30,11 @@ class MarshallingUiPort : public UiPort {
   // Runs the queued calls (user-interface thread only).
   void Pump();
   // Runs calls as they come until `done()` is true (checked after each
-  // batch and at least every 20 ms).
+  // call and at least every 20 ms), then the calls queued by then.
   void PumpUntil(const std::function<bool()>& done);
+  // Keeps at most `calls` calls queued: a worker further ahead of the
+  // user-interface thread waits in its next call (0, the default: no bound).
+  void LimitQueue(size_t calls);
 
   void InsertPaneLine(int index, const std::string& text) override;
   void SetPaneLine(int index, const std::string& text) override;
@@ -70,6 +73,9 @@ class MarshallingUiPort : public UiPort {
   void InsertFailureLine(int index, const std::string& text) override;
 
  private:
+  // Runs queued calls until none is left or `done` (when given) holds after
+  // one; true when it held.
+  bool PumpEntries(const std::function<bool()>* done);
   struct Task {
     std::function<void()> run;
     bool done = false;
@@ -98,7 +104,9 @@ class MarshallingUiPort : public UiPort {
   std::mutex mutex_;
   std::condition_variable queued_;
   std::condition_variable finished_;
+  std::condition_variable room_;
   std::deque<Entry> queue_;
+  size_t limit_ = 0;
 };
 
 }  // namespace pagewright

@@ -192,14 +192,20 @@ class StopDuringMapping : public ScanJob {
     db.EnsurePages(kPages);
     Write(db);
     shell.Confirm(mdf.str());
+    // The worker may run only a few calls ahead of this thread, so that the
+    // Stop below lands while the mapping is still going on.
+    shell.port.LimitQueue(4);
     ASSERT_TRUE(shell.frame.Open());
     // Pump until the backup file's mapping is a quarter through, then press
-    // Stop and answer Yes. The worker cannot end before the test thread
-    // pumps its calls again.
+    // Stop and answer Yes there and then. The worker cannot end before the
+    // test thread pumps its calls again.
     shell.port.PumpUntil([&] {
-      return shell.ui.recordsText == "Mapping Database Objects..........." && shell.ui.progressPos >= kPages / 4;
+      if (shell.ui.recordsText != "Mapping Database Objects..........." || shell.ui.progressPos < kPages / 4)
+        return false;
+      shell.frame.Stop();
+      return true;
     });
-    shell.frame.Stop();
+    shell.port.LimitQueue(0);
     ASSERT_THAT(shell.ui.Of("AskYesNo"), ElementsAre("Are you sure to stop the running process? information"));
   }
   static constexpr uint32_t kPages = 4096;
