@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 
+#include "pagestore/boot_page.h"
 #include "state/collation.h"
 #include "state/read_context.h"
 
@@ -53,6 +54,17 @@ struct AppState {
   int32_t pageSource = 1;
 
   bool StopRequested() const { return stopRequested.load(std::memory_order_relaxed); }
+
+  // Takes what a boot page said: the version text, and the collation when
+  // the collation table knows it (an unknown one leaves the state as it was).
+  void TakeBoot(const BootIdentity& id) {
+    versionText = id.versionText;
+    if (!id.collation.found) return;
+    collationFound = true;
+    collationKey = id.collation.key;
+    collationCodePage = id.collation.codePage;
+    collationName = id.collationName;
+  }
 
   // The read context of the options and identity held now: deleted-record
   // options, catalog layout, page source, code pages and the stop flag.

@@ -369,16 +369,7 @@ void MainFrame::ScanJob() {
     return;
   }
   state_.legacyCatalogMode = catalog_->legacyCatalog;
-  if (catalog_->identity) {
-    const BootIdentity& id = *catalog_->identity;
-    state_.versionText = id.versionText;
-    if (id.collation.found) {
-      state_.collationFound = true;
-      state_.collationKey = id.collation.key;
-      state_.collationCodePage = id.collation.codePage;
-      state_.collationName = id.collationName;
-    }
-  }
+  if (catalog_->identity) state_.TakeBoot(*catalog_->identity);
   for (const std::string& loss : OpenLosses(*reader_, *catalog_)) SayLoss(loss);
   if (catalog_->objects.empty()) {
     FailureLine(shell_text::kNoObjects);

@@ -61,19 +61,9 @@ inline std::unique_ptr<DatabaseReader> OpenForTest(const ReadContext& context, c
 
 // Writes what a catalog build found (boot page identity, catalog layout)
 // into the state.
-inline void TakeBoot(AppState& state, const BootIdentity& id) {
-  state.versionText = id.versionText;
-  if (id.collation.found) {
-    state.collationFound = true;
-    state.collationKey = id.collation.key;
-    state.collationCodePage = id.collation.codePage;
-    state.collationName = id.collationName;
-  }
-}
-
 inline void TakeIdentity(AppState& state, const DatabaseCatalog& catalog) {
   state.legacyCatalogMode = catalog.legacyCatalog;
-  if (catalog.identity) TakeBoot(state, *catalog.identity);
+  if (catalog.identity) state.TakeBoot(*catalog.identity);
 }
 
 inline CollationChoice ChoiceOf(const AppState& state) {
@@ -93,7 +83,7 @@ inline bool ReadBootPageInto(AppState& state, DatabaseReader& reader) {
   auto boot = ReadBootPage(reader, Ctx(state), ChoiceOf(state));
   reader.databaseName = boot ? boot->databaseName : std::string();
   if (!boot) return false;
-  TakeBoot(state, *boot);
+  state.TakeBoot(*boot);
   return true;
 }
 
@@ -101,7 +91,7 @@ inline bool ReadBootPageInto(AppState& state, DatabaseReader& reader) {
 // it found into the state, as a scan does.
 inline BootIdentity DecodeBootInto(std::vector<uint8_t> bytes, AppState& state) {
   CBootPage page(std::move(bytes), ChoiceOf(state));
-  TakeBoot(state, page.identity);
+  state.TakeBoot(page.identity);
   return page.identity;
 }
 
