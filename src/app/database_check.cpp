@@ -7,6 +7,7 @@
 
 #include "catalog/object_details.h"
 #include "pagestore/allocation_map.h"
+#include "pagestore/text_codec.h"
 #include "records/record_check.h"
 
 namespace pagewright {
@@ -366,25 +367,9 @@ bool OnlyMissing(const DamagedPage& p) {
 }
 
 std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
+  std::string out;
+  AppendJsonString(s, out);
+  return out;
 }
 
 }  // namespace

@@ -47,6 +47,18 @@ std::string ApplyRecoveryOptions(AppState& state, const RecoveryOptions& o) {
   return {};
 }
 
+SnapshotHeader SnapshotHeaderOf(const AppState& state, const std::string& databasePath, bool advanced) {
+  SnapshotHeader header;
+  header.databasePath = databasePath;
+  header.advanced = advanced;
+  header.collationAutoDetect = state.collationAutoDetect;
+  header.manualCollationKey = state.manualCollationKey;
+  header.legacyCatalogMode = state.legacyCatalogMode;
+  header.showDeleted = state.showDeleted;
+  header.showAdvancedDeleted = state.showAdvancedDeleted;
+  return header;
+}
+
 MainFrame::MainFrame(AppState& state, UiPort& ui, UiWaiter waiter)
     : state_(state), ui_(ui), waiter_(std::move(waiter)) {
   ui_.SetCaption(shell_text::kStartCaption);
@@ -279,15 +291,7 @@ bool MainFrame::SaveSnapshot(const std::string& snapshotPath, bool force) {
                                "snapshot file", force);
     if (!failure) {
       failure = WriteReplacing(snapshotPath, [this](const std::filesystem::path& temporary) {
-        SnapshotHeader header;
-        header.databasePath = mdfCopy_;
-        header.advanced = advancedMode_;
-        header.collationAutoDetect = state_.collationAutoDetect;
-        header.manualCollationKey = state_.manualCollationKey;
-        header.legacyCatalogMode = state_.legacyCatalogMode;
-        header.showDeleted = state_.showDeleted;
-        header.showAdvancedDeleted = state_.showAdvancedDeleted;
-        return WriteSnapshot(temporary.string(), header, *reader_);
+        return WriteSnapshot(temporary.string(), SnapshotHeaderOf(state_, mdfCopy_, advancedMode_), *reader_);
       });
     }
   }

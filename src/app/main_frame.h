@@ -24,6 +24,7 @@
 #include "app/read_texts.h"
 #include "state/damage.h"
 #include "state/notifications.h"
+#include "snapshot/snapshot_file.h"
 #include "tabledata/record_paging.h"
 
 namespace pagewright {
@@ -70,6 +71,9 @@ struct RecoveryOptions {
 // The shell shows the dialog only after MainFrame::WaitForWorker(): a worker
 // that was stopped may still read the options while it unwinds.
 std::string ApplyRecoveryOptions(AppState& state, const RecoveryOptions& options);
+
+// The snapshot header of a scan of `databasePath` with the state's options.
+SnapshotHeader SnapshotHeaderOf(const AppState& state, const std::string& databasePath, bool advanced);
 
 class MainFrame : public NotificationSink {
  public:

@@ -5,33 +5,11 @@
 #include <cmath>
 
 #include "export/export_writer.h"
+#include "pagestore/text_codec.h"
 
 namespace pagewright {
 
 namespace {
-
-void AppendJsonString(const std::string& text, std::string& out) {
-  out.push_back('"');
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          static const char kDigits[] = "0123456789abcdef";
-          out += "\\u00";
-          out.push_back(kDigits[c >> 4]);
-          out.push_back(kDigits[c & 15]);
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
-  }
-  out.push_back('"');
-}
 
 void AppendBase64(const std::vector<uint8_t>& bytes, std::string& out) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -180,4 +180,27 @@ std::u16string Utf8ToUtf16(std::string_view s) {
   return out;
 }
 
+void AppendJsonString(std::string_view text, std::string& out) {
+  out.push_back('"');
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          static const char kDigits[] = "0123456789abcdef";
+          out += "\\u00";
+          out.push_back(kDigits[c >> 4]);
+          out.push_back(kDigits[c & 15]);
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out.push_back('"');
+}
+
 }  // namespace pagewright

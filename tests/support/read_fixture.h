@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/main_frame.h"
 #include "app/read_texts.h"
 #include "catalog/database_catalog.h"
 #include "catalog/object_details.h"
@@ -98,15 +99,7 @@ inline BootIdentity DecodeBootInto(std::vector<uint8_t> bytes, AppState& state) 
 // A snapshot of the reader's maps with the state's options.
 inline bool WriteSnapshotFor(const std::string& snapshotPath, const std::string& databasePath, bool advanced,
                              const DatabaseReader& reader, const AppState& state) {
-  SnapshotHeader header;
-  header.databasePath = databasePath;
-  header.advanced = advanced;
-  header.collationAutoDetect = state.collationAutoDetect;
-  header.manualCollationKey = state.manualCollationKey;
-  header.legacyCatalogMode = state.legacyCatalogMode;
-  header.showDeleted = state.showDeleted;
-  header.showAdvancedDeleted = state.showAdvancedDeleted;
-  return WriteSnapshot(snapshotPath, header, reader);
+  return WriteSnapshot(snapshotPath, SnapshotHeaderOf(state, databasePath, advanced), reader);
 }
 
 inline bool ReadSnapshotMapsFor(const std::string& snapshotPath, DatabaseReader& reader, NotificationSink* sink) {
