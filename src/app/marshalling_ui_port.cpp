@@ -24,7 +24,9 @@ void MarshallingUiPort::Post(std::function<void()> fn) {
     return;
   }
   std::unique_lock lock(mutex_);
-  if (limit_ > 0) room_.wait(lock, [&] { return queue_.size() < limit_; });
+  // The bound is looked at again on every wake: lifting it (0) must free a
+  // worker already waiting here.
+  room_.wait(lock, [&] { return limit_ == 0 || queue_.size() < limit_; });
   queue_.push_back(Entry{std::move(fn), nullptr});
   queued_.notify_all();
 }

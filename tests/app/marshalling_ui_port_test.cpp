@@ -44,6 +44,23 @@ TEST(MarshallingUiPort, WorkerCallsRunOnTheScreenThreadInOrder) {
   EXPECT_EQ(ui.IndexOf("SetPageLabel Page1 - [50](1-50) Records"), static_cast<long>(ui.calls.size()) - 1);
 }
 
+// A worker held back by the bound on queued calls goes on as soon as the
+// bound is lifted, without the screen thread pumping again.
+TEST(MarshallingUiPort, LiftingTheQueueBoundFreesAWaitingWorker) {
+  RecordingUi ui;
+  MarshallingUiPort port(ui);
+  port.LimitQueue(1);
+  std::thread worker([&] {
+    for (int i = 0; i < 10; ++i) port.InsertGridRow(i, {std::to_string(i)});
+  });
+  port.PumpUntil([&] { return ui.gridRows.size() >= 1; });
+  port.LimitQueue(0);
+  worker.join();  // hangs if the waiting worker never sees the bound lifted
+  port.Pump();
+  ASSERT_EQ(ui.gridRows.size(), 10u);
+  EXPECT_EQ(ui.gridRows.back(), std::vector<std::string>{"9"});
+}
+
 TEST(MarshallingUiPort, CallsOnTheScreenThreadRunAtOnce) {
   RecordingUi ui;
   MarshallingUiPort port(ui);
