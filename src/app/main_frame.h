@@ -22,6 +22,7 @@
 #include "catalog/object_details.h"
 #include "app/app_state.h"
 #include "app/read_texts.h"
+#include "export/export_run.h"
 #include "state/damage.h"
 #include "state/notifications.h"
 #include "snapshot/snapshot_file.h"
@@ -72,6 +73,13 @@ struct RecoveryOptions {
 // that was stopped may still read the options while it unwinds.
 std::string ApplyRecoveryOptions(AppState& state, const RecoveryOptions& options);
 
+// A grid cell's whole value, with the column it belongs to.
+struct GridCell {
+  std::string column;
+  std::string typeText;  // "image", "nvarchar(max)"
+  CellValue value;
+};
+
 // The snapshot header of a scan of `databasePath` with the state's options.
 SnapshotHeader SnapshotHeaderOf(const AppState& state, const std::string& databasePath, bool advanced);
 
@@ -107,6 +115,18 @@ class MainFrame : public NotificationSink {
   bool SelectNode(TreeItem item);
   bool PageNext();
   bool PagePrevious();
+
+  // The value of grid cell (`row`, `column`) of the grid page shown, read
+  // again with its large values in full: what a placeholder stands for.
+  // Runs on the user-interface thread; empty while a worker runs (the user
+  // is told to wait) or when there is no such cell.
+  std::optional<GridCell> ReadGridCell(int row, int column);
+  // Export of the tables whose tree items are in `checked` (every user
+  // table when none of them is a table) on a worker; false when refused.
+  // One summary line per table goes to the log, the outcome to a message.
+  bool Export(const ExportSettings& settings, const std::vector<TreeItem>& checked);
+  // The outcome of the last export (see ExportResult::ExitCode), -1 before.
+  int lastExportExitCode() const { return lastExportExitCode_; }
 
   // Waits until the current worker has ended.
   void WaitForWorker();
@@ -219,6 +239,11 @@ class MainFrame : public NotificationSink {
   std::unique_ptr<RecordPaging> paging_;
   std::vector<ColumnDescriptor> shownColumns_;
   int gridRowCount_ = 0;
+  // The record (within the grid page) each grid row shows: rows whose
+  // every cell is empty are not kept in the grid.
+  std::vector<int64_t> gridRecords_;
+  std::atomic<int> lastExportExitCode_{-1};
+  void ExportJob(ExportSettings settings, std::vector<std::string> names);
   int gridColumnCount_ = 0;
   int gridPageNumber_ = 0;
 };

@@ -242,7 +242,9 @@ void MainFrame::ShowTable(const std::vector<ColumnDescriptor>& columns) {
 // later stored one. A row whose every column is empty is counted but not
 // kept.
 void MainFrame::InsertRows(const std::vector<DecodedRow>& rows, bool logEachRow) {
-  for (const DecodedRow& row : rows) {
+  gridRecords_.clear();
+  for (size_t record = 0; record < rows.size(); ++record) {
+    const DecodedRow& row = rows[record];
     if (state_.StopRequested()) break;
     std::vector<std::string> cells;
     size_t empty = 0;
@@ -254,7 +256,11 @@ void MainFrame::InsertRows(const std::vector<DecodedRow>& rows, bool logEachRow)
       cells.push_back(row[i]);
     }
     ui_.InsertGridRow(gridRowCount_, cells);
-    if (empty == shownColumns_.size()) ui_.DeleteGridRow(gridRowCount_);
+    if (empty == shownColumns_.size()) {
+      ui_.DeleteGridRow(gridRowCount_);
+    } else {
+      gridRecords_.push_back(static_cast<int64_t>(record));
+    }
     ++gridRowCount_;
     char text[64];
     std::snprintf(text, sizeof text, " row %d inserted", gridRowCount_);

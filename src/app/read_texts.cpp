@@ -58,4 +58,9 @@ std::string DamageSummary(const DamageCounts& counts) {
   return text.empty() ? std::string("No damage found.") : text + ".";
 }
 
+std::string export_text::Done(size_t tables, const std::string& output, bool clean) {
+  return "Export completed: " + std::to_string(tables) + (tables == 1 ? " table" : " tables") + " written to " + output +
+         (clean ? "." : ", with losses (see the log).");
+}
+
 }  // namespace pagewright

@@ -38,6 +38,14 @@ constexpr const char* kSaved = "Snapshot Saved successfully in path ";
 constexpr const char* kCannotSave = "Snapshot cannot be saved.";
 }  // namespace snapshot_text
 
+namespace export_text {
+constexpr const char* kNothingToExport = "Scan a database file before exporting its tables.";
+constexpr const char* kNoTables = "The database holds no user table to export.";
+// "Export completed: 3 tables written to /tmp/out." and, when a table was
+// damaged or failed, "... written to /tmp/out, with losses (see the log)."
+std::string Done(size_t tables, const std::string& output, bool clean);
+}  // namespace export_text
+
 // The notification an event becomes: progress range and position, status
 // texts, open failures and log lines, exactly as the shell shows them.
 void SendReadEvent(NotificationSink* sink, const ReadEvent& event);

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "pagestore/allocation_map.h"
+#include "records/record_enumeration.h"
 
 namespace pagewright {
 
@@ -279,6 +280,39 @@ std::vector<DecodedRow> RecordPaging::PreviousPage(const Progress& progress) {
   first_ = static_cast<int64_t>(current_) * kGridPageRecords;
   last_ = first_ + static_cast<int64_t>(rows.size());
   return rows;
+}
+
+std::optional<TypedRow> RecordPaging::FullRow(int64_t index) const {
+  if (index < 0 || current_ >= static_cast<int>(starts_.size())) return std::nullopt;
+  const Bookmark start = starts_[static_cast<size_t>(current_)];
+  ReadContext read = read_;
+  read.damage = nullptr;
+  RowDecodeContext context{columns_};
+  read.columns = &context;
+  std::vector<TypedRow> rows;
+  // Pages are counted with placeholders (no large value read); the page
+  // that holds the record is decoded again in full, with the column state
+  // it was first decoded with.
+  for (int64_t p = start.page; p < static_cast<int64_t>(pages_.size()); ++p) {
+    auto page = LoadDataPage(reader_, read, pages_[static_cast<size_t>(p)]);
+    if (!page || page->header.pageType != kDataPage) continue;
+    const RowDecodeContext before = context;
+    read.placeholders = true;
+    DecodePageCells(*page, context, reader_, read, mode_, rows);
+    const int64_t from = p == start.page ? start.record : 0;
+    const int64_t here = static_cast<int64_t>(rows.size()) - from;
+    if (index >= here) {
+      index -= std::max<int64_t>(here, 0);
+      continue;
+    }
+    context = before;
+    read.placeholders = false;
+    DecodePageCells(*page, context, reader_, read, mode_, rows);
+    const size_t k = static_cast<size_t>(from + index);
+    if (k >= rows.size()) return std::nullopt;
+    return std::move(rows[k]);
+  }
+  return std::nullopt;
 }
 
 std::string RecordPaging::PageLabel() const {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,12 @@ class RecordPaging {
   // "Page2 - [1000](1001-2000) Records" and "1000 rows to 2000".
   std::string PageLabel() const;
   std::string Summary() const;
+
+  // Record `index` (0-based) of the grid page shown, read again with every
+  // large value in full (the first grid page shows placeholders for them);
+  // empty when there is no such record. Damage met again is not counted
+  // again.
+  std::optional<TypedRow> FullRow(int64_t index) const;
 
   const std::vector<PageId>& pageList() const { return pages_; }
   PageListSource source() const { return source_; }
