@@ -4,6 +4,7 @@
 
 #include "app/main_frame.h"
 #include "app/output_guard.h"
+#include "export/schema_script.h"
 
 namespace pagewright {
 
@@ -23,7 +24,7 @@ std::optional<GridCell> MainFrame::ReadGridCell(int row, int column) {
   if (descriptor == shownColumns_.size()) return std::nullopt;
   std::optional<TypedRow> record = paging_->FullRow(gridRecords_[static_cast<size_t>(row)]);
   if (!record || descriptor >= record->cells.size()) return std::nullopt;
-  return GridCell{shownColumns_[descriptor].name, shownColumns_[descriptor].typeText,
+  return GridCell{shownColumns_[descriptor].name, DeclaredType(shownColumns_[descriptor]),
                   std::move(record->cells[descriptor])};
 }
 

@@ -283,7 +283,7 @@ std::vector<DecodedRow> RecordPaging::PreviousPage(const Progress& progress) {
 }
 
 std::optional<TypedRow> RecordPaging::FullRow(int64_t index) const {
-  if (index < 0 || current_ >= static_cast<int>(starts_.size())) return std::nullopt;
+  if (index < 0 || index >= last_ - first_ || current_ >= static_cast<int>(starts_.size())) return std::nullopt;
   const Bookmark start = starts_[static_cast<size_t>(current_)];
   ReadContext read = read_;
   read.damage = nullptr;

@@ -93,6 +93,15 @@ TEST_P(ClassicLargeValues, PlaceholdersOnTheFirstGridPageValuesOnTheNext) {
   auto first = paging.ShowTable(s.columns, false, {});
   ASSERT_EQ(first.size(), 1000u);
   EXPECT_EQ(first[0], (DecodedRow{"0", "<BINARY DATA>", "<BINARY DATA>", "<BINARY DATA>", "<BINARY DATA>"}));
+  // What a placeholder stands for, read again in full on request; the
+  // record counts from the grid page's start.
+  std::optional<TypedRow> full = paging.FullRow(997);
+  ASSERT_TRUE(full.has_value());
+  ASSERT_EQ(full->cells.size(), 5u);
+  EXPECT_EQ(full->cells[0].integer, 997);
+  EXPECT_EQ(full->cells[1].text, body);
+  EXPECT_EQ(full->cells[3].bytes, picture);
+  EXPECT_FALSE(paging.FullRow(1000).has_value()) << "past the grid page";
   ASSERT_TRUE(paging.HasNext());
   auto next = paging.NextPage({});
   ASSERT_EQ(next.size(), 1u);
@@ -101,6 +110,9 @@ TEST_P(ClassicLargeValues, PlaceholdersOnTheFirstGridPageValuesOnTheNext) {
   EXPECT_EQ(next[0][2], Repeat(kNoteText, 300));
   EXPECT_EQ(next[0][3], "0x" + Hex(picture));
   EXPECT_EQ(next[0][4], " ") << "an empty image value shows a space, without 0x";
+  ASSERT_TRUE(paging.FullRow(0).has_value());
+  EXPECT_EQ(paging.FullRow(0)->cells[0].integer, 1000);
+  EXPECT_EQ(paging.FullRow(0)->cells[2].text, Repeat(kNoteText, 300));
   // Paging back loads the first grid page without placeholders.
   auto back = paging.PreviousPage({});
   ASSERT_EQ(back.size(), 1000u);
