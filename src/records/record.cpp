@@ -96,12 +96,11 @@ void Parser::NullBitmapAt(int64_t& cursor, int columns) {
 
 void Parser::Classic() {
   int64_t cursor = 4;
-  int16_t f = I16At(p_, 2);
-  int fixedLength = f - 4;
-  r_.fixedLength = static_cast<int16_t>(fixedLength);
-  if (fixedLength > 0 && fixedLength < kMaxFixedLength && fixedLength <= limit_) {
-    r_.fixed = Range(4, fixedLength);
-    if (r_.fixed.present) cursor = f;
+  const ClassicFixedPart fixed = ReadClassicFixedPart(p_);
+  r_.fixedLength = static_cast<int16_t>(fixed.length());
+  if (fixed.holdsData() && fixed.length() <= limit_) {
+    r_.fixed = Range(4, fixed.length());
+    if (r_.fixed.present) cursor = fixed.end;
   }
   int16_t columns = I16At(p_, cursor);
   r_.columnCount = columns;
@@ -286,9 +285,9 @@ void Parser::LongDataRegion(int64_t& cursor) {
 
 int Parser::Measure() {
   int64_t cursor = 4;
-  int16_t f = I16At(p_, 2);
-  bool hasFixedPart = f - 4 > 0 && f - 4 < kMaxFixedLength;
-  if (hasFixedPart) cursor = f;
+  const ClassicFixedPart fixed = ReadClassicFixedPart(p_);
+  const bool hasFixedPart = fixed.holdsData();
+  if (hasFixedPart) cursor = fixed.end;
   int16_t columns = I16At(p_, cursor);
   r_.columnCount = columns;
   if (!(columns > 0 && columns < kMaxColumnCount)) return -1;

@@ -62,6 +62,20 @@ namespace pagewright {
 // Record bounds shared by the parses.
 constexpr int kMaxFixedLength = 8060;  // fixed parts and short data below this
 constexpr int kMaxColumnCount = 1024;  // column counts below this
+
+// The fixed part of a classic record, from F at bytes 2-3: where it ends
+// (the column count follows there) and whether it holds column data.
+struct ClassicFixedPart {
+  int16_t end = 0;  // F
+  int length() const { return end - 4; }
+  // F is plausible for a record that has fixed-length data: some, and less
+  // than any row may hold.
+  bool holdsData() const { return length() > 0 && length() < kMaxFixedLength; }
+  // F is plausible for a record start at all (no fixed data is possible).
+  bool plausible() const { return length() >= 0 && length() < kMaxFixedLength; }
+};
+// F of the record `record` begins; 0 (implausible) when bytes 2-3 are cut.
+inline ClassicFixedPart ReadClassicFixedPart(ByteSpan record) { return ClassicFixedPart{I16At(record, 2)}; }
 constexpr int kAdvancedScanLimit = 8060;
 // Fixed length of a forwarding stub whose forwarded record could not be read.
 constexpr int16_t kUnreadableForward = -5;

@@ -10,8 +10,8 @@ namespace {
 // A classic record's parts as the parse found them, against the bytes it may
 // span.
 bool ClassicRecordFits(const CPrimaryRecord& r, int limit) {
-  const int f = r.fixedLength + 4;
-  if (f < 4 || f + 2 > limit) return false;
+  const ClassicFixedPart fixed{static_cast<int16_t>(r.fixedLength + 4)};
+  if (fixed.length() < 0 || fixed.end + 2 > limit) return false;
   if (r.columnCount < 0 || r.columnCount >= kMaxColumnCount) return false;
   if (r.status.hasVariableColumns) {
     if (r.variableCount < 0 || r.variableCount > r.columnCount + 1) return false;

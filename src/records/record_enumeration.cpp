@@ -84,9 +84,9 @@ std::vector<uint32_t> RecordStartMarkers(const PrimaryRecordPage& page, const Re
   if (page.slotTable) {
     for (uint16_t o : *page.slotTable) {
       if (o < kPageHeaderSize || o + 4 > kPageSize) continue;
-      uint8_t status = page.bytes[o];
-      uint16_t f = U16At(page.page(), o + 2);
-      if ((status & 1) == 0 && f >= 4 && f < kMaxFixedLength) ends.insert(f);
+      const uint8_t status = page.bytes[o];
+      const ClassicFixedPart fixed = ReadClassicFixedPart(SubSpan(page.page(), o, 4));
+      if ((status & 1) == 0 && fixed.plausible()) ends.insert(static_cast<uint16_t>(fixed.end));
     }
   }
   std::vector<uint32_t> markers;

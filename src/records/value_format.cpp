@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "pagestore/text_codec.h"
@@ -11,7 +12,7 @@
 
 namespace pagewright {
 
-int32_t TypeIndexOf(int systemTypeId) {
+std::optional<int32_t> KnownTypeIndexOf(int systemTypeId) {
   switch (systemTypeId) {
     case 127: return kTypeBigint;
     case 173: return kTypeBinary;
@@ -45,9 +46,11 @@ int32_t TypeIndexOf(int systemTypeId) {
     case 189: return kTypeTimestamp;
     case 240: return kTypeClr;
     case 241: return kTypeXml;
-    default: return kTypeChar;
+    default: return std::nullopt;
   }
 }
+
+int32_t TypeIndexOf(int systemTypeId) { return KnownTypeIndexOf(systemTypeId).value_or(kTypeChar); }
 
 int32_t DeclaredLengthOf(const std::string& typeText) {
   size_t open = typeText.find('(');
@@ -526,35 +529,38 @@ CellValue DecodeVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const Col
   v = v.first(std::min<size_t>(v.size(), static_cast<size_t>(n)));
   n = static_cast<int32_t>(v.size());
   auto from = [&](size_t k) { return k <= v.size() ? v.subspan(k) : ByteSpan(); };
-  switch (v[0]) {
-    case 36:
+  // Byte 0 is the system type id of the value held, byte 1 its version.
+  const std::optional<int32_t> type = KnownTypeIndexOf(v[0]);
+  if (!type) return CellValue::Missing();
+  switch (*type) {
+    case kTypeUniqueidentifier:
       if (n == 18) return Text(FormatGuid(v.subspan(2)));
       break;
-    case 40:
+    case kTypeDate:
       if (n == 5) return Temporal(FormatDate(v.subspan(2, 3)));
       break;
-    case 41:
+    case kTypeTime:
       if (n >= 3) return Temporal(FormatTime(from(3), v[2]));
       break;
-    case 42:
+    case kTypeDatetime2:
       if (n >= 3) return Temporal(FormatDateTime2(from(3), v[2]));
       break;
-    case 43:
+    case kTypeDatetimeOffset:
       if (n >= 3) return Temporal(FormatDateTimeOffset(from(3), v[2]));
       break;
-    case 48:
+    case kTypeTinyint:
       if (n == 3) return Integer(v[2]);
       break;
-    case 52:
+    case kTypeSmallint:
       if (n == 4) return Integer(I16At(v, 2));
       break;
-    case 56:
+    case kTypeInt:
       if (n == 6) return Integer(I32At(v, 2));
       break;
-    case 58:
+    case kTypeSmalldatetime:
       if (n == 6) return Temporal(FormatSmallDateTime(v.subspan(2, 4)));
       break;
-    case 59:
+    case kTypeReal:
       if (n == 6) {
         float f;
         uint32_t bits = U32At(v, 2);
@@ -562,13 +568,13 @@ CellValue DecodeVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const Col
         return CellValue::Float(f, true);
       }
       break;
-    case 60:
+    case kTypeMoney:
       if (n == 10) return Decimal(FormatMoney(v.subspan(2, 8)));
       break;
-    case 61:
+    case kTypeDatetime:
       if (n == 10) return Temporal(FormatDateTime(v.subspan(2, 8)));
       break;
-    case 62:
+    case kTypeFloat:
       if (n == 10) {
         double d;
         uint64_t bits = U64At(v, 2);
@@ -576,34 +582,34 @@ CellValue DecodeVariant(int32_t n, TypeLayout& /*layout*/, ByteSpan v, const Col
         return CellValue::Float(d, false);
       }
       break;
-    case 104:
+    case kTypeBit:
       if (n == 3) return CellValue::Bool(v[2] != 0);
       break;
-    case 106:
-    case 108:
+    case kTypeDecimal:
+    case kTypeNumeric:
       if (n >= 5) return Decimal(FormatDecimal(from(4), v[2], v[3]));
       break;
-    case 122:
+    case kTypeSmallmoney:
       if (n == 6) return Decimal(FormatSmallMoney(v.subspan(2, 4)));
       break;
-    case 127:
+    case kTypeBigint:
       if (n == 10) return Integer(I64At(v, 2));
       break;
     // Binary values carry a 2-byte maximum length after the type and
     // version bytes; character values also their 4-byte collation id.
-    case 165:
-    case 173:
+    case kTypeVarbinary:
+    case kTypeBinary:
       if (n >= 4) return Hex0x(from(4));
       break;
-    case 167:
-    case 175:
+    case kTypeVarchar:
+    case kTypeChar:
       if (n >= 8) return Text(ConvertCodePageText(from(8), CodePageOfCollation(I32At(v, 4), context)));
       break;
-    case 231:
-    case 239:
+    case kTypeNvarchar:
+    case kTypeNchar:
       if (n >= 8) return Text(Utf16LeToUtf8UntilNul(from(8)));
       break;
-    case 240:
+    case kTypeClr:
       if (n >= 2) return Hex0x(from(2));
       break;
     default: break;

@@ -8,6 +8,7 @@
 #define PAGEWRIGHT_RECORDS_VALUE_FORMAT_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "pagestore/bytes.h"
@@ -59,6 +60,8 @@ enum TypeIndex : int32_t {
 // The value-type index of a SQL Server system type id (without the
 // catalog's overrides for image and CLR types).
 int32_t TypeIndexOf(int systemTypeId);
+// The same, none for an id no type has.
+std::optional<int32_t> KnownTypeIndexOf(int systemTypeId);
 
 // Packs consecutive bit columns into shared bytes: one per record, created
 // with count 8 and both flags clear.
