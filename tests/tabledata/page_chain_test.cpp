@@ -271,5 +271,30 @@ TEST(DamageReports, ChainLoopsAndUnreadableIamPagesEachMoveTheirOwnCounter) {
   ExpectOnly(lost, DamageReason::kPageUnreadable);
 }
 
+
+// The positional decoder of SQL Server 2000 tables keeps no row whose first
+// column reads empty: the row is counted as dropped, and nothing else is.
+TEST(DamageReports, ARowThePositionalDecoderDropsIsCounted) {
+  CatalogBuilder b(true);
+  TableDef t;
+  t.name = "Codes";
+  t.columns = {VarcharColumn("Code", 10, false), IntColumn("Id", false)};
+  t.rows = {{TextValue(""), IntValue(1)}, {TextValue("B"), IntValue(2)}};
+  b.AddTable(t);
+  TempFile file(b.Build().Build());
+  AppState state;
+  auto reader = OpenForTest(state, file.str(), file.str(), nullptr);
+  auto catalog = BuildCatalog(state, *reader);
+  state.pageSource = 2;
+  const std::vector<ColumnDescriptor> columns = SelectDetails(*catalog, "dbo.Codes", "U ", {});
+  DamageCounters damage;
+  RecordPaging paging = PagingFor(state, *reader, *catalog, &damage);
+  const std::vector<DecodedRow> rows = paging.ShowTable(columns, false, {});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (DecodedRow{"B", "2"}));
+  ExpectOnly(damage, DamageReason::kRowDropped);
+  EXPECT_EQ(damage.Count(DamageReason::kRowDropped), 1u);
+}
+
 }  // namespace
 }  // namespace pagewright
