@@ -1,6 +1,7 @@
 // pagewright-gui: the desktop window.
 //
 //   pagewright-gui                              the window
+//   pagewright-gui --version
 //   pagewright-gui --tour FOLDER DATABASE       screenshots of the window
 //                                               over DATABASE into FOLDER
 #include <QApplication>
@@ -25,9 +26,18 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(PAGEWRIGHT_VERSION));
   const QStringList args = QApplication::arguments();
   const bool tour = args.size() == 4 && args[1] == QStringLiteral("--tour");
+  if (args.size() == 2 && args[1] == QStringLiteral("--version")) {
+    QTextStream(stdout) << "pagewright-gui " << PAGEWRIGHT_VERSION << "\n";
+    return 0;
+  }
   if (args.size() > 1 && !tour) {
-    QTextStream(stdout) << "usage: pagewright-gui\n       pagewright-gui --tour FOLDER DATABASE\n";
-    return args[1] == QStringLiteral("--help") ? 0 : 1;
+    const char* usage = "usage: pagewright-gui\n       pagewright-gui --version\n       pagewright-gui --tour FOLDER DATABASE\n";
+    if (args[1] == QStringLiteral("--help")) {
+      QTextStream(stdout) << usage;
+      return 0;
+    }
+    QTextStream(stderr) << "pagewright-gui: unknown arguments: " << args.mid(1).join(QLatin1Char(' ')) << "\n" << usage;
+    return 1;
   }
 
   const QString look = QSettings().value(QStringLiteral("ApplicationLook")).toString();
