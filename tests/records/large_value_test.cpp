@@ -281,5 +281,22 @@ TEST(LargeValueDamage, AMissingFragmentIsReportedAsSkippedAndNothingElse) {
   EXPECT_EQ(clean.Total(), 0u);
 }
 
+// A value past the size limit is kept up to the limit and reported once, as
+// cut and nothing else.
+TEST(LargeValueDamage, AValuePastTheLimitIsCutAndReportedAsCut) {
+  LobStore lob;
+  const Bytes value(kMaxLargeValueBytes + 5000, 0x5A);
+  const Bytes pointer = lob.TextPointerTo(value);
+  LobFile f(lob);
+  DamageCounters damage;
+  ReadContext read;
+  read.damage = &damage;
+  std::optional<std::vector<uint8_t>> bytes = ReadTextPointerBytes(pointer, *f.reader, read);
+  ASSERT_TRUE(bytes.has_value());
+  EXPECT_EQ(bytes->size(), kMaxLargeValueBytes);
+  EXPECT_EQ(damage.Count(DamageReason::kValueCut), 1u);
+  EXPECT_EQ(damage.Total(), 1u);
+}
+
 }  // namespace
 }  // namespace pagewright
