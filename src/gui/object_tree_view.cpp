@@ -23,6 +23,7 @@ TreeItem ObjectTreeView::Insert(TreeItem parent, const QString& label) {
   auto* item = new QTreeWidgetItem(QStringList{label});
   const TreeItem id = nextId_++;
   item->setData(0, kIdRole, QVariant::fromValue<qlonglong>(id));
+  item->setToolTip(0, label);  // long names are cut at the pane's edge
   // A ticked group ticks what it holds; a partly ticked one shows so.
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
   item->setCheckState(0, Qt::Unchecked);
