@@ -109,21 +109,24 @@ int RunScreenTour(MainWindow& window, const QString& database, const QString& fo
     ++failures;
   }
 
-  if (select(stops.valueTable)) {
+  auto view = [&](const QString& columnName, const char* shot) {
     int column = -1;
     RecordsModel& model = window.records()->model();
     for (int c = 0; c < model.columnCount(); ++c)
-      if (model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == stops.valueColumn) column = c;
+      if (model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == columnName) column = c;
     ValueViewer* viewer = column >= 0 ? window.OpenCellViewer(0, column) : nullptr;
-    if (viewer != nullptr) {
-      Settle(300);
-      save(Shot(window, viewer), "value-viewer.png");
-      viewer->close();
-    } else {
+    if (viewer == nullptr) {
       ++failures;
-      QTextStream(stderr) << "pagewright-gui: no value to view in " << stops.valueTable << "." << stops.valueColumn
-                          << "\n";
+      QTextStream(stderr) << "pagewright-gui: no value to view in " << stops.valueTable << "." << columnName << "\n";
+      return;
     }
+    Settle(300);
+    save(Shot(window, viewer), shot);
+    viewer->close();
+  };
+  if (select(stops.valueTable)) {
+    view(stops.valueColumn, "value-viewer.png");
+    view(stops.imageColumn, "value-viewer-image.png");
   }
   frame.WaitForWorker();
   return failures;

@@ -15,6 +15,7 @@ struct TourStops {
   QString table = QStringLiteral("dbo.Customers");   // its first grid page
   QString valueTable = QStringLiteral("dbo.Employees");
   QString valueColumn = QStringLiteral("Notes");     // the viewer opens on row 1 of it
+  QString imageColumn = QStringLiteral("Photo");     // and then on row 1 of this one
 };
 
 // Runs the tour on `window` over `database`, saving PNG files into
