@@ -178,6 +178,9 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
     int64_t unreadableValues = 0;
   };
   std::vector<Slot> slots(window);
+  // Page texts the sink is done with, handed back to the decoders so that
+  // each page is formatted into room that is already there.
+  std::vector<std::string> spare;
   std::mutex mutex;
   std::condition_variable changed;
   size_t next = 0, consumed = 0;
@@ -196,6 +199,13 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
         index = next++;
       }
       Slot done;
+      if (prepare) {
+        std::lock_guard lock(mutex);
+        if (!spare.empty()) {
+          done.prepared = std::move(spare.back());
+          spare.pop_back();
+        }
+      }
       auto page = LoadDataPage(reader_, read, pages_[index]);
       if (!page || page->header.pageType != kDataPage) {
         // Index and text pages may share a table's allocation pages; a page
@@ -248,6 +258,11 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
       counts_.preparedDeletedRows += static_cast<int64_t>(slot.deletedRows);
     }
     if (read.StopRequested() || !sink(slot.rows, slot.prepared)) break;
+    if (prepare && slot.prepared.capacity() > 0) {
+      slot.prepared.clear();
+      std::lock_guard lock(mutex);
+      spare.push_back(std::move(slot.prepared));
+    }
   }
   {
     std::lock_guard lock(mutex);
