@@ -70,46 +70,44 @@ class SqliteWriter : public ExportWriter {
       create += std::string(table.columns.empty() ? "" : ", ") + Quoted(kDeletedColumn) + " INTEGER";
       insert += table.columns.empty() ? "?" : ",?";
     }
+    const std::string row = insert.substr(insert.find('('));  // "(?,?,...)"
     create += ")";
     insert += ")";
     withDeleted_ = table.withDeleted;
     if (!Exec("BEGIN") || !Exec(create)) return false;
     if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK) return Fail("prepare");
+    // Rows go in kBatchRows at a time where the statement may have that
+    // many parameters: each statement run has a fixed cost (opening the
+    // table, finding its end, ending the statement) that a batch pays once.
+    const int perRow = static_cast<int>(table.columns.size()) + (table.withDeleted ? 1 : 0);
+    if (perRow > 0 && perRow * kBatchRows <= sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1)) {
+      std::string batch = insert;
+      for (int i = 1; i < kBatchRows; ++i) batch += "," + row + ")";
+      if (sqlite3_prepare_v2(db_, batch.c_str(), -1, &batch_, nullptr) != SQLITE_OK) return Fail("prepare");
+    }
     return true;
   }
 
   bool Row(const std::vector<const CellValue*>& cells, bool deleted) override {
     int k = 1;
-    for (const CellValue* cell : cells) {
-      const CellValue& v = *cell;
-      int rc;
-      switch (v.kind) {
-        case CellKind::kInteger:
-        case CellKind::kBool: rc = sqlite3_bind_int64(insert_, k, v.integer); break;
-        case CellKind::kFloat: rc = sqlite3_bind_double(insert_, k, v.real); break;
-        case CellKind::kText:
-        case CellKind::kDecimal:
-        case CellKind::kDateTime:
-          rc = sqlite3_bind_text64(insert_, k, v.text.data(), v.text.size(), SQLITE_STATIC, SQLITE_UTF8);
-          break;
-        case CellKind::kBytes:
-          rc = sqlite3_bind_blob64(insert_, k, v.bytes.empty() ? "" : static_cast<const void*>(v.bytes.data()),
-                                   v.bytes.size(), SQLITE_STATIC);
-          break;
-        default: rc = sqlite3_bind_null(insert_, k); break;
-      }
-      if (rc != SQLITE_OK) return Fail("bind");
-      ++k;
-    }
+    for (const CellValue* cell : cells)
+      if (!Bind(insert_, k++, *cell)) return Fail("bind");
     if (withDeleted_ && sqlite3_bind_int(insert_, k, deleted ? 1 : 0) != SQLITE_OK) return Fail("bind");
     if (sqlite3_step(insert_) != SQLITE_DONE) return Fail("insert");
     sqlite3_reset(insert_);
     return true;
   }
 
+  size_t Rows(const std::vector<TypedRow>& rows, const std::vector<size_t>& stored) override {
+    size_t done = 0;
+    for (; batch_ != nullptr && done + kBatchRows <= rows.size(); done += kBatchRows)
+      if (!InsertBatch(rows, done, stored)) return done;
+    return done + RowsOneByOne(rows, done, stored);
+  }
   bool EndTable(bool complete) override {
     if (insert_ != nullptr) sqlite3_finalize(insert_);
-    insert_ = nullptr;
+    if (batch_ != nullptr) sqlite3_finalize(batch_);
+    insert_ = batch_ = nullptr;
     if (db_ == nullptr) return false;
     // A table whose read was cut short still keeps the rows it got: they
     // are what could be recovered.
@@ -156,6 +154,39 @@ class SqliteWriter : public ExportWriter {
     return false;
   }
 
+  // Rows from..from + kBatchRows in one statement run.
+  bool InsertBatch(const std::vector<TypedRow>& rows, size_t from, const std::vector<size_t>& stored) {
+    int k = 1;
+    for (size_t r = from; r < from + kBatchRows; ++r) {
+      for (size_t column : stored)
+        if (!Bind(batch_, k++, rows[r].cells[column])) return Fail("bind");
+      if (withDeleted_ && sqlite3_bind_int(batch_, k++, rows[r].deleted ? 1 : 0) != SQLITE_OK) return Fail("bind");
+    }
+    if (sqlite3_step(batch_) != SQLITE_DONE) return Fail("insert");
+    sqlite3_reset(batch_);
+    return true;
+  }
+
+  static bool Bind(sqlite3_stmt* statement, int k, const CellValue& v) {
+    int rc;
+    switch (v.kind) {
+      case CellKind::kInteger:
+      case CellKind::kBool: rc = sqlite3_bind_int64(statement, k, v.integer); break;
+      case CellKind::kFloat: rc = sqlite3_bind_double(statement, k, v.real); break;
+      case CellKind::kText:
+      case CellKind::kDecimal:
+      case CellKind::kDateTime:
+        rc = sqlite3_bind_text64(statement, k, v.text.data(), v.text.size(), SQLITE_STATIC, SQLITE_UTF8);
+        break;
+      case CellKind::kBytes:
+        rc = sqlite3_bind_blob64(statement, k, v.bytes.empty() ? "" : static_cast<const void*>(v.bytes.data()),
+                                 v.bytes.size(), SQLITE_STATIC);
+        break;
+      default: rc = sqlite3_bind_null(statement, k); break;
+    }
+    return rc == SQLITE_OK;
+  }
+
   bool Fail(const char* what) {
     error_ = output_.string() + ": " + what + ": " + sqlite3_errmsg(db_);
     return false;
@@ -163,14 +194,17 @@ class SqliteWriter : public ExportWriter {
 
   void Close() {
     if (insert_ != nullptr) sqlite3_finalize(insert_);
-    insert_ = nullptr;
+    if (batch_ != nullptr) sqlite3_finalize(batch_);
+    insert_ = batch_ = nullptr;
     if (db_ != nullptr) sqlite3_close(db_);
     db_ = nullptr;
   }
 
   std::filesystem::path output_, temporary_;
   sqlite3* db_ = nullptr;
-  sqlite3_stmt* insert_ = nullptr;
+  static constexpr int kBatchRows = 32;
+  sqlite3_stmt* insert_ = nullptr;  // one row
+  sqlite3_stmt* batch_ = nullptr;   // kBatchRows rows
   bool withDeleted_ = false;
   bool finished_ = false;
 };
