@@ -5,6 +5,7 @@
 // renamed into place once every table is in.
 #include <sqlite3.h>
 
+#include <array>
 #include <random>
 
 #include "export/export_writer.h"
@@ -76,14 +77,17 @@ class SqliteWriter : public ExportWriter {
     withDeleted_ = table.withDeleted;
     if (!Exec("BEGIN") || !Exec(create)) return false;
     if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK) return Fail("prepare");
-    // Rows go in kBatchRows at a time where the statement may have that
-    // many parameters: each statement run has a fixed cost (opening the
-    // table, finding its end, ending the statement) that a batch pays once.
+    // A page's rows go in statements of 32, 16, ... 2 rows where a statement
+    // may have that many parameters (the rest one by one): each statement
+    // run has a fixed cost (opening the table, finding its end, ending the
+    // statement) that a batch pays once.
     const int perRow = static_cast<int>(table.columns.size()) + (table.withDeleted ? 1 : 0);
-    if (perRow > 0 && perRow * kBatchRows <= sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1)) {
+    for (size_t b = 0; b < kBatches; ++b) {
+      const int rows = kBatchRows >> b;
+      if (perRow <= 0 || perRow * rows > sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1)) continue;
       std::string batch = insert;
-      for (int i = 1; i < kBatchRows; ++i) batch += "," + row + ")";
-      if (sqlite3_prepare_v2(db_, batch.c_str(), -1, &batch_, nullptr) != SQLITE_OK) return Fail("prepare");
+      for (int i = 1; i < rows; ++i) batch += "," + row + ")";
+      if (sqlite3_prepare_v2(db_, batch.c_str(), -1, &batches_[b], nullptr) != SQLITE_OK) return Fail("prepare");
     }
     return true;
   }
@@ -100,14 +104,15 @@ class SqliteWriter : public ExportWriter {
 
   size_t Rows(const std::vector<TypedRow>& rows, const std::vector<size_t>& stored) override {
     size_t done = 0;
-    for (; batch_ != nullptr && done + kBatchRows <= rows.size(); done += kBatchRows)
-      if (!InsertBatch(rows, done, stored)) return done;
+    for (size_t b = 0; b < kBatches; ++b) {
+      const size_t size = static_cast<size_t>(kBatchRows >> b);
+      for (; batches_[b] != nullptr && done + size <= rows.size(); done += size)
+        if (!InsertBatch(batches_[b], size, rows, done, stored)) return done;
+    }
     return done + RowsOneByOne(rows, done, stored);
   }
   bool EndTable(bool complete) override {
-    if (insert_ != nullptr) sqlite3_finalize(insert_);
-    if (batch_ != nullptr) sqlite3_finalize(batch_);
-    insert_ = batch_ = nullptr;
+    FinalizeStatements();
     if (db_ == nullptr) return false;
     // A table whose read was cut short still keeps the rows it got: they
     // are what could be recovered.
@@ -154,17 +159,27 @@ class SqliteWriter : public ExportWriter {
     return false;
   }
 
-  // Rows from..from + kBatchRows in one statement run.
-  bool InsertBatch(const std::vector<TypedRow>& rows, size_t from, const std::vector<size_t>& stored) {
+  // Rows from..from + size in one run of `batch`.
+  bool InsertBatch(sqlite3_stmt* batch, size_t size, const std::vector<TypedRow>& rows, size_t from,
+                   const std::vector<size_t>& stored) {
     int k = 1;
-    for (size_t r = from; r < from + kBatchRows; ++r) {
+    for (size_t r = from; r < from + size; ++r) {
       for (size_t column : stored)
-        if (!Bind(batch_, k++, rows[r].cells[column])) return Fail("bind");
-      if (withDeleted_ && sqlite3_bind_int(batch_, k++, rows[r].deleted ? 1 : 0) != SQLITE_OK) return Fail("bind");
+        if (!Bind(batch, k++, rows[r].cells[column])) return Fail("bind");
+      if (withDeleted_ && sqlite3_bind_int(batch, k++, rows[r].deleted ? 1 : 0) != SQLITE_OK) return Fail("bind");
     }
-    if (sqlite3_step(batch_) != SQLITE_DONE) return Fail("insert");
-    sqlite3_reset(batch_);
+    if (sqlite3_step(batch) != SQLITE_DONE) return Fail("insert");
+    sqlite3_reset(batch);
     return true;
+  }
+
+  void FinalizeStatements() {
+    if (insert_ != nullptr) sqlite3_finalize(insert_);
+    insert_ = nullptr;
+    for (sqlite3_stmt*& batch : batches_) {
+      if (batch != nullptr) sqlite3_finalize(batch);
+      batch = nullptr;
+    }
   }
 
   static bool Bind(sqlite3_stmt* statement, int k, const CellValue& v) {
@@ -193,9 +208,7 @@ class SqliteWriter : public ExportWriter {
   }
 
   void Close() {
-    if (insert_ != nullptr) sqlite3_finalize(insert_);
-    if (batch_ != nullptr) sqlite3_finalize(batch_);
-    insert_ = batch_ = nullptr;
+    FinalizeStatements();
     if (db_ != nullptr) sqlite3_close(db_);
     db_ = nullptr;
   }
@@ -203,8 +216,9 @@ class SqliteWriter : public ExportWriter {
   std::filesystem::path output_, temporary_;
   sqlite3* db_ = nullptr;
   static constexpr int kBatchRows = 32;
-  sqlite3_stmt* insert_ = nullptr;  // one row
-  sqlite3_stmt* batch_ = nullptr;   // kBatchRows rows
+  static constexpr size_t kBatches = 5;  // 32, 16, 8, 4 and 2 rows
+  sqlite3_stmt* insert_ = nullptr;       // one row
+  std::array<sqlite3_stmt*, kBatches> batches_{};
   bool withDeleted_ = false;
   bool finished_ = false;
 };
