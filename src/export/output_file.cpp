@@ -33,7 +33,9 @@ bool OutputFile::Open(const std::filesystem::path& path, bool toStdout, std::str
     error = path.string() + ": cannot create the file (" + std::strerror(errno) + ")";
     return false;
   }
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  // Everything reaches the file in large pieces (the buffer below, or a
+  // page's text): a stream buffer would only split them into more writes.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
   return true;
 }
 
