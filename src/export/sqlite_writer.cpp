@@ -147,8 +147,9 @@ class SqliteWriter : public ExportWriter {
       return false;
     }
     // The file is new and renamed into place only when complete: no journal
-    // is needed to protect it.
-    return Exec("PRAGMA journal_mode=OFF") && Exec("PRAGMA synchronous=OFF");
+    // is needed to protect it. Large pages: a table's rows are appended, and
+    // each page filled costs a tree balance and a write.
+    return Exec("PRAGMA page_size=65536") && Exec("PRAGMA journal_mode=OFF") && Exec("PRAGMA synchronous=OFF");
   }
 
   bool Exec(const std::string& sql) {
