@@ -246,8 +246,10 @@ void RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t stored
   TypeLayout layout = ComputeTypeLayout(c, bits, c.typeIndex);
   if (e.offset < 0) {
     // Code 1 without an anchor value takes no room: it is the type's empty
-    // value (0, a bit 0, an empty or all-space string), not a missing one.
-    if (code != 1 || layout.isVariable || layout.valueLength <= 0) return;
+    // value (0, a bit 0, an empty or all-space string, an empty
+    // variable-length string or binary), not a missing one.
+    if (code == 1 && layout.isVariable) return DecodeValue(layout, ByteSpan(), c, read_, out);
+    if (code != 1 || layout.valueLength <= 0) return;
     std::vector<uint8_t> empty(static_cast<size_t>(layout.valueLength), 0);
     if (c.typeIndex == kTypeChar) std::fill(empty.begin(), empty.end(), uint8_t{0x20});
     if (c.typeIndex == kTypeNchar)
@@ -257,6 +259,9 @@ void RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t stored
     Prime(layout);
     return DecodeValue(layout, empty, c, read_, out);
   }
+  // A value rebuilt to no bytes (an anchor prefix of none and nothing
+  // after it) is a variable-length column's empty value.
+  if (e.length == 0 && layout.isVariable) return DecodeValue(layout, ByteSpan(), c, read_, out);
   ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
   if (value.empty()) return;
   layout.available = e.length;
