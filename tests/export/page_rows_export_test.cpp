@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "csv_reading.h"
+#include "export/table_stream.h"
+#include "pagestore/collation_table.h"
+#include "records/record_enumeration.h"
 #include "support/builder/catalog_builder.h"
 #include "support/builder/compression_builder.h"
 #include "support/builder/database_builder.h"
@@ -251,6 +254,59 @@ TEST_P(PageRowsExport, SqliteHoldsEveryGeneratedRowInPageOrder) {
   for (int id : ids) expected += Generate(id).sqlite + "\n";
   EXPECT_EQ(out.size(), expected.size());
   EXPECT_TRUE(out == expected) << FirstDifference(out, expected);
+}
+
+// Every cell of every page decoded into the cells of other pages (the
+// pages in an order that puts long values before short ones and NULLs)
+// equals the cell decoded into a new row list.
+TEST_P(PageRowsExport, CellsDecodedIntoEarlierPagesCellsEqualNewOnes) {
+  TempFile file("rows.mdf");
+  WriteTable(file.path(), GetParam());
+  OpenedDatabase db = OpenForExport(ReadContext(), LoadCollationTable(testing::BinaryDir()), true, 0, file.str(),
+                                    file.str(), nullptr);
+  ASSERT_TRUE(db.reader && db.catalog);
+  const TableEntry* table = FindTable(db.tables, "dbo.Rows");
+  ASSERT_NE(table, nullptr);
+  TableStream stream(*db.reader, *db.catalog, db.read, *table, false);
+  ASSERT_GT(stream.pages().size(), 4u);
+  const RowDecodeContext shared{stream.columns()};
+  ReadContext read = db.read;
+  read.columns = &shared;
+  read.placeholders = false;
+  RowDecodeContext reusedContext{stream.columns()};
+  std::vector<TypedRow> reused;
+  std::vector<size_t> order;
+  for (size_t k = 0; k < stream.pages().size(); ++k) order.push_back(k);
+  for (size_t k = stream.pages().size(); k-- > 0;) order.push_back(k);
+  size_t cells = 0;
+  for (size_t k : order) {
+    auto page = LoadDataPage(*db.reader, read, stream.pages()[k]);
+    ASSERT_TRUE(page);
+    DecodePageCells(*page, reusedContext, *db.reader, read, DecodeMode{}, reused);
+    RowDecodeContext freshContext{stream.columns()};
+    std::vector<TypedRow> fresh;
+    DecodePageCells(*page, freshContext, *db.reader, read, DecodeMode{}, fresh);
+    ASSERT_EQ(reused.size(), fresh.size());
+    for (size_t r = 0; r < fresh.size(); ++r) {
+      ASSERT_EQ(reused[r].cells.size(), fresh[r].cells.size());
+      EXPECT_EQ(reused[r].deleted, fresh[r].deleted);
+      for (size_t c = 0; c < fresh[r].cells.size(); ++c, ++cells) {
+        const CellValue& a = reused[r].cells[c];
+        const CellValue& b = fresh[r].cells[c];
+        SCOPED_TRACE("page " + std::to_string(k) + " row " + std::to_string(r) + " column " + std::to_string(c));
+        EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.hexPrefixes, b.hexPrefixes);
+        EXPECT_EQ(a.single, b.single);
+        EXPECT_EQ(a.blank, b.blank);
+        EXPECT_EQ(a.integer, b.integer);
+        EXPECT_EQ(a.real, b.real);
+        EXPECT_EQ(a.text, b.text);
+        EXPECT_EQ(a.bytes, b.bytes);
+        EXPECT_EQ(DisplayText(a), DisplayText(b));
+      }
+    }
+  }
+  EXPECT_EQ(cells, 2u * kRows * stream.columns().size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, PageRowsExport, ::testing::Values(false, true), RecordsName);
