@@ -1,9 +1,10 @@
 // Mapping scan throughput against a plain sequential read of the same file.
 //
-//   bench_mapping_scan [SIZE_MIB] [FOLDER]
+//   bench_mapping_scan [SIZE_MIB] [FOLDER] [keep]
 //
 // Writes a generated database file of SIZE_MIB (default 1024) into FOLDER
-// (default: the system temporary folder), then alternates plain reads and
+// (default: the system temporary folder; removed at the end unless "keep"
+// is given, for timing `pagewright info` on it), then alternates plain reads and
 // full open sequences (corruption check, mapping scan of the old file, IAM
 // scan of the new file, both on this file) three times and prints the MB/s
 // of each. The mapping figure counts the bytes of one pass over the file:
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "pagestore/database_reader.h"
@@ -97,7 +99,11 @@ int main(int argc, char** argv) {
                 round, megabytes / plain, megabytes / mapping, 100.0 * plain / mapping, open,
                 reader->dataPageMap.size());
   }
-  std::filesystem::remove(path);
+  if (argc > 3 && std::string(argv[3]) == "keep") {
+    std::printf("kept %s\n", path.string().c_str());
+  } else {
+    std::filesystem::remove(path);
+  }
   std::printf("checksum %llu\n", static_cast<unsigned long long>(checksum));
   return 0;
 }

@@ -3,29 +3,60 @@
 // or a line break, and the empty string is "" so that it stays apart from
 // NULL, which is an empty field without quotes. Binary values are 0x and
 // upper-case hex; bits 1 and 0.
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "export/export_writer.h"
 
 namespace pagewright {
 
 namespace {
 
-void AppendField(const std::string& text, std::string& out) {
-  bool plain = !text.empty();
-  for (char c : text) {
-    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
-      plain = false;
-      break;
-    }
+// Whether `text` holds a byte that makes a field quoted: ',', '"', CR or
+// LF. Most fields hold none and the long text values dominate the scan, so
+// it looks at sixteen bytes at a time where the processor allows, else
+// eight.
+bool NeedsQuotes(const char* p, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"'), cr = _mm_set1_epi8('\r'),
+                lf = _mm_set1_epi8('\n');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, comma), _mm_cmpeq_epi8(v, quote)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+    if (_mm_movemask_epi8(hit) != 0) return true;
   }
-  if (plain) {
+#endif
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  auto zeroByte = [](uint64_t x) { return (x - kOnes) & ~x & kHighs; };  // nonzero when a byte of x is zero
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    if ((zeroByte(word ^ (kOnes * ',')) | zeroByte(word ^ (kOnes * '"')) | zeroByte(word ^ (kOnes * '\r')) |
+         zeroByte(word ^ (kOnes * '\n'))) != 0)
+      return true;
+  }
+  for (; i < n; ++i)
+    if (p[i] == ',' || p[i] == '"' || p[i] == '\r' || p[i] == '\n') return true;
+  return false;
+}
+
+void AppendField(const std::string& text, std::string& out) {
+  if (!text.empty() && !NeedsQuotes(text.data(), text.size())) {
     out += text;
     return;
   }
   out.push_back('"');
-  for (char c : text) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
+  size_t from = 0;
+  for (size_t quote = text.find('"'); quote != std::string::npos; quote = text.find('"', quote + 1)) {
+    out.append(text, from, quote + 1 - from);  // the quote, then its double
+    out.push_back('"');
+    from = quote + 1;
   }
+  out.append(text, from, std::string::npos);
   out.push_back('"');
 }
 

@@ -140,7 +140,6 @@ ExportResult RunExport(OpenedDatabase& db, const std::vector<const TableEntry*>&
       s.failed = true;
       s.error = writer->error();
     } else {
-      std::vector<const CellValue*> cells(stream.storedColumns().size());
       bool writeFailed = false;
       const bool parallel = writer->FormatsInParallel();
       const std::vector<size_t>& stored = stream.storedColumns();
@@ -158,14 +157,12 @@ ExportResult RunExport(OpenedDatabase& db, const std::vector<const TableEntry*>&
               s.deletedRows = stream.counts().preparedDeletedRows;
               rows.clear();  // the text stands for them
             }
-            for (const TypedRow& row : rows) {
-              for (size_t k = 0; k < cells.size(); ++k) cells[k] = &row.cells[stream.storedColumns()[k]];
-              if (!writer->Row(cells, row.deleted)) {
-                writeFailed = true;
-                return false;
-              }
-              ++s.rows;
-              if (row.deleted) ++s.deletedRows;
+            const size_t written = rows.empty() ? 0 : writer->Rows(rows, stored);
+            s.rows += static_cast<int64_t>(written);
+            for (size_t k = 0; k < written; ++k) s.deletedRows += rows[k].deleted ? 1 : 0;
+            if (written < rows.size()) {
+              writeFailed = true;
+              return false;
             }
             p.rows = s.rows;
             ++p.pagesDone;

@@ -35,6 +35,11 @@ class ExportWriter {
   // One row: `cells` are the values of the table's columns in the order of
   // ExportTable::columns.
   virtual bool Row(const std::vector<const CellValue*>& cells, bool deleted) = 0;
+  // A page's rows (`stored`: the positions of the table's columns among
+  // each row's cells), in order; returns how many were written, all of
+  // them unless a write failed (error() says why). Row by row unless a
+  // writer has a faster way.
+  virtual size_t Rows(const std::vector<TypedRow>& rows, const std::vector<size_t>& stored);
   // Writers whose rows format independently of each other: FormatRows
   // (called from several threads at once, between BeginTable and
   // EndTable) gives a page's text, WriteFormatted writes it in page order.
@@ -49,6 +54,9 @@ class ExportWriter {
   const std::string& error() const { return error_; }
 
  protected:
+  // Rows from `from` on, each through Row; how many were written.
+  size_t RowsOneByOne(const std::vector<TypedRow>& rows, size_t from, const std::vector<size_t>& stored);
+
   std::string error_;
 };
 

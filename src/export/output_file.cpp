@@ -33,7 +33,9 @@ bool OutputFile::Open(const std::filesystem::path& path, bool toStdout, std::str
     error = path.string() + ": cannot create the file (" + std::strerror(errno) + ")";
     return false;
   }
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  // Everything reaches the file in large pieces (the buffer below, or a
+  // page's text): a stream buffer would only split them into more writes.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
   return true;
 }
 
@@ -79,6 +81,21 @@ bool OutputFile::Close(bool complete, std::string& error) {
     return false;
   }
   return true;
+}
+
+size_t ExportWriter::Rows(const std::vector<TypedRow>& rows, const std::vector<size_t>& stored) {
+  return RowsOneByOne(rows, 0, stored);
+}
+
+size_t ExportWriter::RowsOneByOne(const std::vector<TypedRow>& rows, size_t from, const std::vector<size_t>& stored) {
+  std::vector<const CellValue*> cells(stored.size());
+  size_t written = 0;
+  for (size_t r = from; r < rows.size(); ++r) {
+    for (size_t k = 0; k < cells.size(); ++k) cells[k] = &rows[r].cells[stored[k]];
+    if (!Row(cells, rows[r].deleted)) break;
+    ++written;
+  }
+  return written;
 }
 
 std::string TableFileName(const TableEntry& table, const std::string& extension) {

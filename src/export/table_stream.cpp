@@ -178,8 +178,14 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
     int64_t unreadableValues = 0;
   };
   std::vector<Slot> slots(window);
+  // Page texts the sink is done with, handed back to the decoders so that
+  // each page is formatted into room that is already there.
+  std::vector<std::string> spare;
   std::mutex mutex;
-  std::condition_variable changed;
+  // `ready`: the slot the sink waits for was filled; `room`: the window
+  // moved on, or the read stops. Each side is woken only for what it waits
+  // for, so that a page costs as few wake-ups as can be.
+  std::condition_variable ready, room;
   size_t next = 0, consumed = 0;
   bool stop = false;
   const size_t n = pages_.size();
@@ -191,11 +197,18 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
       size_t index;
       {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || next >= n || next < consumed + window; });
+        room.wait(lock, [&] { return stop || next >= n || next < consumed + window; });
         if (stop || next >= n) return;
         index = next++;
       }
       Slot done;
+      if (prepare) {
+        std::lock_guard lock(mutex);
+        if (!spare.empty()) {
+          done.prepared = std::move(spare.back());
+          spare.pop_back();
+        }
+      }
       auto page = LoadDataPage(reader_, read, pages_[index]);
       if (!page || page->header.pageType != kDataPage) {
         // Index and text pages may share a table's allocation pages; a page
@@ -224,9 +237,11 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
         }
       }
       done.ready = true;
-      std::lock_guard lock(mutex);
+      std::unique_lock lock(mutex);
       slots[index % window] = std::move(done);
-      changed.notify_all();
+      const bool awaited = index == consumed;  // the sink waits for slot `consumed` only
+      lock.unlock();
+      if (awaited) ready.notify_one();
     }
   };
   std::vector<std::thread> workers;
@@ -235,11 +250,12 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
     Slot slot;
     {
       std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return slots[i % window].ready; });
+      ready.wait(lock, [&] { return slots[i % window].ready; });
       slot = std::move(slots[i % window]);
       slots[i % window] = Slot{};
       consumed = i + 1;
-      changed.notify_all();
+      lock.unlock();
+      room.notify_all();
     }
     if (slot.unreadable) ++counts_.unreadablePages;
     counts_.unreadableValues += slot.unreadableValues;
@@ -248,12 +264,17 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
       counts_.preparedDeletedRows += static_cast<int64_t>(slot.deletedRows);
     }
     if (read.StopRequested() || !sink(slot.rows, slot.prepared)) break;
+    if (prepare && slot.prepared.capacity() > 0) {
+      slot.prepared.clear();
+      std::lock_guard lock(mutex);
+      spare.push_back(std::move(slot.prepared));
+    }
   }
   {
     std::lock_guard lock(mutex);
     stop = true;
-    changed.notify_all();
   }
+  room.notify_all();
   for (auto& w : workers) w.join();
   counts_.reported = damage_.Counts();
 }

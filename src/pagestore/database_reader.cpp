@@ -149,17 +149,39 @@ AlignmentCheck DatabaseReader::CheckAlignment(const ReadContext& context, const 
   Emit(events_, ReadEventCode::kProgressPosition, 0);
 
   AlignmentCheck result;
+  // The old file's passes are kept; the same file checked again as the new
+  // file replays them (the same events, no reads).
+  const bool isOld = &file == oldFile_.get();
+  const bool replay = !isOld && SameAsOldFile(file) && oldScan_.pageCount == n;
+  if (isOld) oldScan_ = OldFileScan{n};
   auto pass = [&](uint64_t base, bool honourStop) {
-    bool found = false;
+    if (replay) {
+      auto kept = oldScan_.checkPasses.find(base);
+      if (kept != oldScan_.checkPasses.end()) {
+        for (uint64_t k = start; k <= n; ++k) {
+          if (honourStop && context.StopRequested()) return false;
+          if (k == kept->second) return true;
+          if (k % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(k));
+        }
+        return false;
+      }
+    }
+    bool found = false, stopped = false;
+    uint64_t at = n + 1;
     ScanPositions(file, base, start, n, [&](uint64_t k, ByteSpan page) {
-      if (honourStop && context.StopRequested()) return false;
+      if (honourStop && context.StopRequested()) {
+        stopped = true;
+        return false;
+      }
       if (static_cast<int64_t>(I32At(page, kPageNumberOffset)) == static_cast<int64_t>(k)) {
         found = true;
+        at = k;
         return false;
       }
       if (k % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(k));
       return true;
     });
+    if (isOld && !stopped) oldScan_.checkPasses[base] = at;
     return found;
   };
   if (pass(remainder, true)) {
@@ -189,6 +211,8 @@ bool DatabaseReader::MapOldFile(const ReadContext& context) {
   Emit(events_, ReadEventCode::kProgressPosition, 0);
   Emit(events_, ReadEventCode::kMappingStarted);
   oldFile_->AdviseSequential();
+  oldScan_.mapBaseOffset = oldBaseOffset;
+  oldScan_.iamPages.clear();
   ScanPositions(*oldFile_, oldBaseOffset, 0, n, [&](uint64_t i, ByteSpan page) {
     if (context.StopRequested()) return false;
     ++scanCounts.pagesRead;
@@ -206,11 +230,13 @@ bool DatabaseReader::MapOldFile(const ReadContext& context) {
       ++scanCounts.dataPages;
     } else if (objectId > 0 && type == kIamPage) {
       iamPageMap[objectId].push_back(entry);
+      oldScan_.iamPages.emplace_back(objectId, entry);
       ++scanCounts.iamPages;
     }
     if ((i + 1) % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(i + 1));
     return true;
   });
+  oldScan_.mapped = scanCounts.pagesRead == n + 1 && oldScan_.pageCount == n;
   Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(n));
   Emit(events_, ReadEventCode::kMappingDone);
   return scanCounts.systemPages > 0;
@@ -222,6 +248,19 @@ bool DatabaseReader::MapNewFileIam(const ReadContext& context) {
   Emit(events_, ReadEventCode::kProgressRange, 0, static_cast<int64_t>(n));
   Emit(events_, ReadEventCode::kProgressPosition, 0);
   Emit(events_, ReadEventCode::kMappingStarted);
+  if (oldScan_.mapped && SameAsOldFile(*newFile_) && oldScan_.pageCount == n && oldScan_.mapBaseOffset == newBaseOffset) {
+    // The old file's scan read these very pages: its IAM pages are the new
+    // file's, taken position by position as the scan would.
+    auto iam = oldScan_.iamPages.begin();
+    for (uint64_t i = 0; i <= n; ++i) {
+      if (context.StopRequested()) break;
+      for (; iam != oldScan_.iamPages.end() && iam->second.page == i; ++iam) iamPageMap[iam->first].push_back(iam->second);
+      if ((i + 1) % step == 0) Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(i + 1));
+    }
+    Emit(events_, ReadEventCode::kProgressPosition, static_cast<int64_t>(n));
+    Emit(events_, ReadEventCode::kMappingDone);
+    return true;
+  }
   newFile_->AdviseSequential();
   ScanPositions(*newFile_, newBaseOffset, 0, n, [&](uint64_t i, ByteSpan page) {
     if (context.StopRequested()) return false;
@@ -392,14 +431,15 @@ bool DatabaseReader::ReadInto(PageId id, PageSource source, int32_t smallestPage
   if (page > view->pageCount) return false;
   uint64_t offset = page * kPageSize + view->baseOffset;
   if (offset > view->size) return false;
-  std::fill(out.begin(), out.end(), 0);
-  view->file->ReadAt(offset, out.first(std::min<size_t>(out.size(), kPageSize)));
+  // Bytes past the end of the file (and past the page) read as zero.
+  const size_t got = view->file->ReadAt(offset, out.first(std::min<size_t>(out.size(), kPageSize)));
+  std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), 0);
   return true;
 }
 
 std::optional<std::vector<uint8_t>> DatabaseReader::ReadPageBytes(PageId id, PageSource source, int32_t smallestPage,
                                                                   size_t bufferSize) const {
-  std::vector<uint8_t> buffer(bufferSize, 0);
+  std::vector<uint8_t> buffer(bufferSize);
   if (!ReadInto(id, source, smallestPage, buffer)) return std::nullopt;
   return buffer;
 }

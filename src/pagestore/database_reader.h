@@ -151,7 +151,23 @@ class DatabaseReader {
   void MapSecondaryFile(const ReadContext& context, const ReadOnlyFile& file, DatabaseFileRow& row,
                         bool useRowFileId);
 
+  // What the old file's alignment check and mapping scan found, so that the
+  // same file opened as the new file (the usual case: one damaged file for
+  // both) is not read a second time. Only whole passes are kept: one a stop
+  // request cut short is run again.
+  struct OldFileScan {
+    uint64_t pageCount = 0;
+    // Alignment check passes by base offset: the position of the first
+    // page carrying its own number, or pageCount + 1 when none does.
+    std::map<uint64_t, uint64_t> checkPasses;
+    bool mapped = false;  // the mapping scan read every position
+    uint64_t mapBaseOffset = 0;
+    std::vector<std::pair<int32_t, PageListEntry>> iamPages;  // in position order
+  };
+  bool SameAsOldFile(const ReadOnlyFile& file) const { return oldFile_ && oldFile_->SameFileAs(file); }
+
   ReadEventSink* events_;
+  OldFileScan oldScan_;
   std::unique_ptr<ReadOnlyFile> oldFile_;
   std::unique_ptr<ReadOnlyFile> newFile_;
   // Secondary files stay open once opened, keyed by file id.
@@ -169,7 +185,7 @@ class DatabaseReader {
     PageSource source = PageSource::kOldFile;
     std::shared_ptr<const TextMixPage> page;
   };
-  static constexpr size_t kTextPageCacheSize = 16;
+  static constexpr size_t kTextPageCacheSize = 64;
   std::mutex textCacheMutex_;
   std::vector<CachedTextPage> textCache_;
   size_t textCacheNext_ = 0;

@@ -20,7 +20,8 @@ std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Open(const std::string& path) {
   }
   int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return std::unique_ptr<ReadOnlyFile>(new ReadOnlyFile(fd, static_cast<uint64_t>(st.st_size), path));
+  return std::unique_ptr<ReadOnlyFile>(new ReadOnlyFile(fd, static_cast<uint64_t>(st.st_size), path,
+                                                       static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)));
 }
 
 ReadOnlyFile::~ReadOnlyFile() { ::close(handle_); }

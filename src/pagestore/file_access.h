@@ -32,12 +32,17 @@ class ReadOnlyFile {
   // Tells the system the file will be read front to back.
   void AdviseSequential() const;
 
+  // Whether `other` is this very file (opened by another path, a link or
+  // the same path twice).
+  bool SameFileAs(const ReadOnlyFile& other) const { return device_ == other.device_ && inode_ == other.inode_; }
+
  private:
-  ReadOnlyFile(int handle, uint64_t size, std::string path)
-      : handle_(handle), size_(size), path_(std::move(path)) {}
+  ReadOnlyFile(int handle, uint64_t size, std::string path, uint64_t device, uint64_t inode)
+      : handle_(handle), size_(size), path_(std::move(path)), device_(device), inode_(inode) {}
   int handle_;
   uint64_t size_;
   std::string path_;
+  uint64_t device_, inode_;
 };
 
 }  // namespace pagewright

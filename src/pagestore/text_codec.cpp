@@ -55,6 +55,36 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 
 bool IsCodePageSupported(int32_t codePage) { return codePage > 0 && ConverterFor(codePage) != nullptr; }
 
+namespace {
+
+// Bytes up to the first NUL when they are all ASCII (their own UTF-8):
+// checked eight bytes at a time; `n` gets their count either way.
+bool AsciiUntilNul(ByteSpan bytes, size_t& n) {
+  const uint8_t* data = bytes.data();
+  n = bytes.size();
+  if (const void* nul = n == 0 ? nullptr : std::memchr(data, 0, n)) n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - data);
+  size_t checked = 0;
+  for (; checked + 8 <= n; checked += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + checked, 8);
+    if ((word & 0x8080808080808080ull) != 0) return false;
+  }
+  for (; checked < n; ++checked)
+    if (data[checked] >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+void CodePageToUtf8(ByteSpan bytes, int32_t codePage, std::string& out) {
+  size_t n = 0;
+  if (AsciiUntilNul(bytes, n)) {
+    out.assign(reinterpret_cast<const char*>(bytes.data()), n);  // keeps the room `out` had
+    return;
+  }
+  out = CodePageToUtf8(bytes, codePage);
+}
+
 std::string CodePageToUtf8(ByteSpan bytes, int32_t codePage) {
   // The text ends at the first NUL byte. Most text is ASCII, which is its
   // own UTF-8: checked eight bytes at a time.
@@ -113,11 +143,11 @@ char* PutUtf8(char* p, uint32_t cp) {
   return p;
 }
 
-std::string DecodeUtf16(ByteSpan bytes, bool stopAtNul) {
+void DecodeUtf16(ByteSpan bytes, bool stopAtNul, std::string& out) {
   const size_t units = bytes.size() / 2;
   // A UTF-16 code unit never takes more than three UTF-8 bytes (a pair of
   // two units takes four).
-  std::string out(units * 3, '\0');
+  out.resize(units * 3);
   char* p = out.data();
   ForEachUtf16CodePoint(bytes, [&](uint32_t cp) {
     if (cp < 0x80) {
@@ -129,13 +159,21 @@ std::string DecodeUtf16(ByteSpan bytes, bool stopAtNul) {
     return true;
   });
   out.resize(static_cast<size_t>(p - out.data()));
-  return out;
 }
 
 }  // namespace
 
-std::string Utf16LeToUtf8(ByteSpan bytes) { return DecodeUtf16(bytes, false); }
-std::string Utf16LeToUtf8UntilNul(ByteSpan bytes) { return DecodeUtf16(bytes, true); }
+std::string Utf16LeToUtf8(ByteSpan bytes) {
+  std::string out;
+  DecodeUtf16(bytes, false, out);
+  return out;
+}
+std::string Utf16LeToUtf8UntilNul(ByteSpan bytes) {
+  std::string out;
+  DecodeUtf16(bytes, true, out);
+  return out;
+}
+void Utf16LeToUtf8UntilNul(ByteSpan bytes, std::string& out) { DecodeUtf16(bytes, true, out); }
 
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;

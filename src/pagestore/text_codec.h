@@ -25,6 +25,8 @@ bool IsCodePageSupported(int32_t codePage);
 // Windows code page; an unsupported code page converts as the system ANSI
 // code page.
 std::string CodePageToUtf8(ByteSpan bytes, int32_t codePage);
+// The same into `out` (its earlier text replaced, its room reused).
+void CodePageToUtf8(ByteSpan bytes, int32_t codePage, std::string& out);
 
 // Walks UTF-16LE code units as code points: `visit(codePoint)` gets each
 // one, a surrogate pair joined, a lone surrogate as the unit itself (the
@@ -51,6 +53,8 @@ inline void ForEachUtf16CodePoint(ByteSpan bytes, Visit visit) {
 std::string Utf16LeToUtf8(ByteSpan bytes);
 // The same, stopping before the first zero code unit.
 std::string Utf16LeToUtf8UntilNul(ByteSpan bytes);
+// The same into `out` (its earlier text replaced, its room reused).
+void Utf16LeToUtf8UntilNul(ByteSpan bytes, std::string& out);
 
 // UTF-8 to UTF-16 code units (invalid sequences become U+FFFD).
 std::u16string Utf8ToUtf16(std::string_view text);

@@ -73,6 +73,21 @@ struct CellValue {
     return c;
   }
 
+  // Makes the cell a value of `k` with no data yet, keeping the room its
+  // text and bytes had: rows decoded page after page into the same cells
+  // then allocate only for values longer than any before them.
+  CellValue& Reset(CellKind k) {
+    kind = k;
+    hexPrefixes = 0;
+    single = false;
+    blank = false;
+    integer = 0;
+    real = 0;
+    text.clear();
+    bytes.clear();
+    return *this;
+  }
+
   bool IsNull() const { return kind == CellKind::kNull; }
   // Whether the value carries data an export writes (NULL and unreadable
   // values are written as NULL).
@@ -91,6 +106,10 @@ struct CellValue {
 std::string DisplayText(const CellValue& value);
 // The same, taking the text of a value that shows as it is.
 std::string DisplayText(CellValue&& value);
+// Appends the grid's text of a value to `out`.
+void AppendDisplayText(const CellValue& value, std::string& out);
+// Whether the grid's text of a value is empty.
+bool DisplaysEmpty(const CellValue& value);
 
 }  // namespace pagewright
 

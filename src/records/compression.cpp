@@ -153,6 +153,13 @@ Padding PaddingOf(int32_t typeIndex) {
   return Padding::kZero;
 }
 
+// The room a thread rebuilds its records in, kept from record to record.
+std::vector<uint8_t>& RebuildBuffer() {
+  thread_local std::vector<uint8_t> buffer;
+  buffer.clear();
+  return buffer;
+}
+
 // Writes the columns of one compressed record into a growing buffer, in
 // the order their values are stored: fixed-length columns take their type's
 // width, variable-length ones (and max types) their value's length. Each
@@ -187,7 +194,7 @@ class Rebuild {
   const PrimaryRecordPage& page_;
   const std::vector<ColumnDescriptor>& columns_;
   const ReadContext& context_;
-  std::vector<uint8_t> buffer_;
+  std::vector<uint8_t>& buffer_ = RebuildBuffer();
   int64_t w_ = 0;
 };
 
@@ -243,15 +250,25 @@ bool Rebuild::Whole(size_t entry, const Column& c, ByteSpan value, bool declared
 bool Rebuild::ShortValue(size_t entry, const Column& c, ByteSpan v) {
   const size_t n = v.size();
   if (c.anchor && n >= 1 && v[0] <= static_cast<size_t>(c.anchor->length)) {
-    // The prefix shared with the anchor value, then the bytes after v's first.
-    size_t p = v[0];
-    std::vector<uint8_t> value(c.anchor->bytes.begin(), c.anchor->bytes.begin() + static_cast<long>(p));
-    if (IsNumeric(c.type) || n <= 1 || c.width <= 0 || static_cast<int64_t>(p + n - 1) <= c.width) {
-      value.insert(value.end(), v.begin() + 1, v.end());
-    } else {
-      value.resize(p + n - 1, 0);
+    // The prefix shared with the anchor value, then the bytes after v's
+    // first (zeros when they would run past the column's width); on the
+    // stack for the usual short values.
+    const size_t p = v[0];
+    const size_t size = p + n - 1;
+    uint8_t small[320];
+    std::vector<uint8_t> large;
+    uint8_t* value = small;
+    if (size > sizeof small) {
+      large.resize(size);
+      value = large.data();
     }
-    return Whole(entry, c, value, false);
+    if (p > 0) std::memcpy(value, c.anchor->bytes.data(), p);
+    if (IsNumeric(c.type) || n <= 1 || c.width <= 0 || static_cast<int64_t>(size) <= c.width) {
+      if (n > 1) std::memcpy(value + p, v.data() + 1, n - 1);
+    } else {
+      std::memset(value + p, 0, n - 1);
+    }
+    return Whole(entry, c, ByteSpan(value, size), false);
   }
   return Whole(entry, c, v, true);
 }
@@ -291,14 +308,37 @@ void Rebuild::LongValue(const Column& c, size_t& k) {
   if (changed) item.range = r_.Append(value);
 }
 
+// The record order of the stored columns, kept per thread while the
+// columns' physical ids stay as they were (the row decoder corrects them
+// between pages): every record of a table asks for it.
+const std::vector<size_t>& CachedStoredOrder(const std::vector<ColumnDescriptor>& columns) {
+  struct Kept {
+    const std::vector<ColumnDescriptor>* columns = nullptr;
+    std::vector<int32_t> physicalIds;
+    std::vector<size_t> order;
+  };
+  thread_local Kept kept;
+  bool same = kept.columns == &columns && kept.physicalIds.size() == columns.size();
+  for (size_t i = 0; same && i < columns.size(); ++i) same = kept.physicalIds[i] == columns[i].physicalColumnId;
+  if (!same) {
+    kept.columns = &columns;
+    kept.physicalIds.resize(columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) kept.physicalIds[i] = columns[i].physicalColumnId;
+    kept.order = StoredColumnOrder(columns);
+  }
+  return kept.order;
+}
+
 void Rebuild::Run() {
   r_.columnEntries.clear();
-  buffer_.reserve(256);  // most rebuilt rows fit: one allocation instead of one per value
-  const std::vector<uint8_t> shortCopy(r_.FixedData().begin(), r_.FixedData().end());
+  // The short data is read while long values are appended to the record's
+  // storage, which may move it: a copy, in room this thread keeps.
+  thread_local std::vector<uint8_t> shortCopy;
+  shortCopy.assign(r_.FixedData().begin(), r_.FixedData().end());
   const ByteSpan shortData = shortCopy;
   size_t s = 0;
   size_t k = 0;
-  const std::vector<size_t> order = StoredColumnOrder(columns_);
+  const std::vector<size_t>& order = CachedStoredOrder(columns_);
   const size_t count = std::min({static_cast<size_t>(std::max<int16_t>(r_.columnCount, 0)),
                                  r_.descriptorCodes.size(), order.size()});
   const auto& dictionary = page_.compression.dictionary;

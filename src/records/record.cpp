@@ -52,6 +52,8 @@ bool AcceptedKind(int32_t kind, const ReadContext& context) {
 // the record's storage at the end.
 class Parser {
  public:
+  static constexpr size_t kRebuildRoom = 256;
+
   Parser(CPrimaryRecord& r, ByteSpan p, int limit, const ReadContext& context)
       : r_(r), p_(p), limit_(limit), context_(context) {}
 
@@ -61,6 +63,9 @@ class Parser {
   // Copies p[0, end) for every range recorded so far.
   void Store() {
     size_t n = std::min<size_t>(static_cast<size_t>(std::max<int64_t>(extent_, 0)), p_.size());
+    // A compressed record's rebuilt columns are appended to its storage:
+    // room for the usual row keeps that from moving the bytes again.
+    if (r_.status.compressed) r_.storage.reserve(n + kRebuildRoom);
     r_.storage.assign(p_.begin(), p_.begin() + static_cast<long>(n));
   }
 

@@ -293,24 +293,49 @@ std::string GuessedText(ByteSpan bytes) {
 
 namespace {
 
-std::vector<uint8_t> Copy(ByteSpan v) { return std::vector<uint8_t>(v.begin(), v.end()); }
-CellValue Hex0x(ByteSpan v) { return CellValue::Bytes(Copy(v), 1); }
+// The setters below fill a cell in place (see CellValue::Reset).
+void SetBytes(CellValue& out, ByteSpan v, uint8_t hexPrefixes) {
+  out.Reset(CellKind::kBytes);
+  out.bytes.assign(v.begin(), v.end());
+  out.hexPrefixes = hexPrefixes;
+}
+void Hex0x(CellValue& out, ByteSpan v) { SetBytes(out, v, 1); }
+void SetInteger(CellValue& out, long long v) { out.Reset(CellKind::kInteger).integer = v; }
+std::string& SetText(CellValue& out) { return out.Reset(CellKind::kText).text; }
+void SetText(CellValue& out, const std::string& text) { SetText(out) = text; }
+// A decimal or date/time text; an empty text (damaged bytes) is missing.
+void SetExact(CellValue& out, CellKind kind, const std::string& text) {
+  out.Reset(text.empty() ? CellKind::kMissing : kind);
+  out.text = text;
+}
+void Decimal(CellValue& out, const std::string& text) { SetExact(out, CellKind::kDecimal, text); }
+// A date out of the types' range shows as " ": no value an export can write.
+void Temporal(CellValue& out, const std::string& text) {
+  if (text == " ") {
+    out.Reset(CellKind::kMissing).blank = true;
+    return;
+  }
+  SetExact(out, CellKind::kDateTime, text);
+}
+void SetFloat(CellValue& out, double v, bool single) {
+  out.Reset(CellKind::kFloat);
+  out.real = v;
+  out.single = single;
+}
+
+CellValue Hex0x(ByteSpan v) { return CellValue::Bytes(std::vector<uint8_t>(v.begin(), v.end()), 1); }
 CellValue Integer(long long v) { return CellValue::Integer(v); }
 CellValue Text(std::string text) { return CellValue::Text(std::move(text)); }
 CellValue Decimal(std::string text) { return CellValue::Exact(CellKind::kDecimal, std::move(text)); }
-// A date out of the types' range shows as " ": no value an export can write.
 CellValue Temporal(std::string text) {
-  if (text == " ") {
-    CellValue out = CellValue::Missing();
-    out.blank = true;
-    return out;
-  }
-  return CellValue::Exact(CellKind::kDateTime, std::move(text));
+  CellValue out;
+  Temporal(out, text);
+  return out;
 }
 
 // The value of a column whose stored value has no bytes: an empty string or
 // empty binary where the type allows one, otherwise unreadable.
-CellValue EmptyValueOf(int32_t typeIndex) {
+void EmptyValueOf(int32_t typeIndex, CellValue& out) {
   switch (typeIndex) {
     case kTypeChar:
     case kTypeVarchar:
@@ -318,39 +343,79 @@ CellValue EmptyValueOf(int32_t typeIndex) {
     case kTypeNchar:
     case kTypeNvarchar:
     case kTypeNtext:
-    case kTypeXml: return Text({});
+    case kTypeXml: out.Reset(CellKind::kText); return;
     case kTypeBinary:
     case kTypeVarbinary:
     case kTypeImage:
     case kTypeGeometry:
-    case kTypeHierarchyid: return CellValue::Bytes({}, 0);
-    default: return CellValue::Missing();
+    case kTypeHierarchyid: out.Reset(CellKind::kBytes); return;
+    default: out.Reset(CellKind::kMissing); return;
+  }
+}
+
+void AppendHexDigits(const std::vector<uint8_t>& bytes, std::string& out) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  const size_t at = out.size();
+  out.resize(at + 2 * bytes.size());
+  char* p = out.data() + at;
+  for (uint8_t b : bytes) {
+    *p++ = kDigits[b >> 4];
+    *p++ = kDigits[b & 15];
   }
 }
 
 }  // namespace
 
-std::string DisplayText(const CellValue& v) {
-  if (v.blank) return " ";
-  switch (v.kind) {
-    case CellKind::kNull: return "NULL";
-    case CellKind::kMissing: {
-      std::string out;
-      for (int i = 0; i < v.hexPrefixes; ++i) out += "0x";
-      return out;
-    }
-    case CellKind::kInteger: return std::to_string(v.integer);
-    case CellKind::kFloat: return v.single ? FormatReal(static_cast<float>(v.real)) : FormatFloat(v.real);
-    case CellKind::kBool: return v.integer ? "True" : "False";
-    case CellKind::kBytes: {
-      std::string hex = FormatHex(v.bytes);
-      std::string out;
-      out.reserve(hex.size() + 2u * v.hexPrefixes);
-      for (int i = 0; i < v.hexPrefixes; ++i) out += "0x";
-      return out + hex;
-    }
-    default: return v.text;
+void AppendDisplayText(const CellValue& v, std::string& out) {
+  if (v.blank) {
+    out.push_back(' ');
+    return;
   }
+  switch (v.kind) {
+    case CellKind::kNull: out += "NULL"; return;
+    case CellKind::kMissing:
+      for (int i = 0; i < v.hexPrefixes; ++i) out += "0x";
+      return;
+    case CellKind::kInteger: {
+      char buf[24];
+      auto r = std::to_chars(buf, buf + sizeof buf, v.integer);
+      out.append(buf, r.ptr);
+      return;
+    }
+    case CellKind::kFloat: {
+      char buf[64];
+      auto r = v.single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(v.real))
+                        : std::to_chars(buf, buf + sizeof buf, v.real);
+      out.append(buf, r.ptr);
+      return;
+    }
+    case CellKind::kBool: out += v.integer ? "True" : "False"; return;
+    case CellKind::kBytes:
+      out.reserve(out.size() + 2u * v.hexPrefixes + 2 * v.bytes.size());
+      for (int i = 0; i < v.hexPrefixes; ++i) out += "0x";
+      AppendHexDigits(v.bytes, out);
+      return;
+    default: out += v.text; return;
+  }
+}
+
+bool DisplaysEmpty(const CellValue& v) {
+  if (v.blank) return false;
+  switch (v.kind) {
+    case CellKind::kNull:
+    case CellKind::kInteger:
+    case CellKind::kFloat:
+    case CellKind::kBool: return false;
+    case CellKind::kMissing: return v.hexPrefixes == 0;
+    case CellKind::kBytes: return v.hexPrefixes == 0 && v.bytes.empty();
+    default: return v.text.empty();
+  }
+}
+
+std::string DisplayText(const CellValue& v) {
+  std::string out;
+  AppendDisplayText(v, out);
+  return out;
 }
 
 std::string DisplayText(CellValue&& v) {
@@ -362,38 +427,55 @@ std::string DisplayText(CellValue&& v) {
 }
 
 CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {
-  if (value.empty()) return EmptyValueOf(t.typeIndex);
+  CellValue out;
+  DecodeValue(t, value, column, context, out);
+  return out;
+}
+
+void DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context,
+                 CellValue& out) {
+  if (value.empty()) return EmptyValueOf(t.typeIndex, out);
   // A sql_variant value carries its own type: decode it as such.
-  if (t.typeIndex == kTypeSqlVariant) return DecodeVariant(t.valueLength, t, value, column, context);
+  if (t.typeIndex == kTypeSqlVariant) {
+    out = DecodeVariant(t.valueLength, t, value, column, context);
+    return;
+  }
   if (t.isVariable) t.available = t.valueLength;
   if (t.consumed == 0) t.consumed = DeclaredLengthOf(column.typeText);
   int64_t n = t.valueLength;
   const int64_t available = std::min<int64_t>(t.available, static_cast<int64_t>(value.size()));
   const int64_t c = t.consumed;
-  // The value in a zero-filled buffer, so short bytes read as zeros (on the
-  // stack for the common short values: this runs for every value decoded).
-  const size_t size = static_cast<size_t>(std::max<int64_t>(n, 0)) + 2;
+  // The value's first n bytes; when fewer are there, a zero-filled copy
+  // (on the stack for the common short values), so short bytes read as
+  // zeros. This runs for every value decoded.
+  const int64_t copied = std::max<int64_t>(0, std::min(n, available));
+  const size_t length = static_cast<size_t>(std::max<int64_t>(n, 0));
   uint8_t small[64];
   std::vector<uint8_t> large;
-  uint8_t* buffer = small;
-  if (size > sizeof small) {
-    large.resize(size);
-    buffer = large.data();
+  ByteSpan b;
+  if (copied == n) {
+    b = value.first(length);
+  } else {
+    const size_t size = length + 2;
+    uint8_t* buffer = small;
+    if (size > sizeof small) {
+      large.resize(size);
+      buffer = large.data();
+    }
+    if (copied > 0) std::memcpy(buffer, value.data(), static_cast<size_t>(copied));
+    std::memset(buffer + copied, 0, size - static_cast<size_t>(copied));
+    b = ByteSpan(buffer, length);
   }
-  const int64_t copied = std::max<int64_t>(0, std::min(n, available));
-  if (copied > 0) std::memcpy(buffer, value.data(), static_cast<size_t>(copied));
-  std::memset(buffer + copied, 0, size - static_cast<size_t>(copied));
-  const ByteSpan b(buffer, static_cast<size_t>(std::max<int64_t>(n, 0)));
   const bool needsN = n >= 1 && available >= n;
   const bool needsC = n >= 1 && available >= c && c >= 1;
   auto first = [&](int64_t k) { return b.first(static_cast<size_t>(std::min<int64_t>(k, n))); };
-  CellValue out = CellValue::Missing();
+  out.Reset(CellKind::kMissing);
   switch (t.typeIndex) {
     case kTypeBigint:
-      if (needsN) out = Integer(I64At(b, 0));
+      if (needsN) SetInteger(out, I64At(b, 0));
       break;
     case kTypeBinary:
-      if (needsN) out = Hex0x(b);
+      if (needsN) Hex0x(out, b);
       break;
     case kTypeBit: {
       if (n != 1) break;
@@ -413,92 +495,108 @@ CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& col
         bits.newByte = 0;
         t.consumed = 0;
       }
-      out = CellValue::Bool(((bits.current >> bits.count) & 1) != 0);
+      out.Reset(CellKind::kBool).integer = ((bits.current >> bits.count) & 1) != 0 ? 1 : 0;
       ++bits.count;
       break;
     }
     case kTypeChar:
-      if (needsN) out = Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, context)));
+      if (needsN) CodePageToUtf8(b, CodePageOfCollation(column.collationId, context), SetText(out));
       break;
     case kTypeVarchar:
     case kTypeText:
-      out = n >= 1 ? Text(ConvertCodePageText(b, CodePageOfCollation(column.collationId, context))) : Text({});
+      if (n >= 1) {
+        CodePageToUtf8(b, CodePageOfCollation(column.collationId, context), SetText(out));
+      } else {
+        SetText(out);
+      }
       break;
     case kTypeDatetime:
-      if (n >= 1 && available > 7) out = Temporal(FormatDateTime(b.first(std::min<size_t>(8, b.size()))));
+      if (n >= 1 && available > 7) Temporal(out, FormatDateTime(b.first(std::min<size_t>(8, b.size()))));
       break;
     case kTypeDate:
-      if (n >= 1 && available > 2) out = Temporal(FormatDate(first(3)));
+      if (n >= 1 && available > 2) Temporal(out, FormatDate(first(3)));
       break;
     case kTypeTime:
-      if (needsC) out = Temporal(FormatTime(first(c), column.scale));
+      if (needsC) Temporal(out, FormatTime(first(c), column.scale));
       break;
     case kTypeDatetime2:
-      if (needsC) out = Temporal(FormatDateTime2(first(c), column.scale));
+      if (needsC) Temporal(out, FormatDateTime2(first(c), column.scale));
       break;
     case kTypeDatetimeOffset:
-      if (needsC) out = Temporal(FormatDateTimeOffset(first(c), column.scale));
+      if (needsC) Temporal(out, FormatDateTimeOffset(first(c), column.scale));
       break;
     case kTypeInt:
-      if (needsN) out = Integer(I32At(b, 0));
+      if (needsN) SetInteger(out, I32At(b, 0));
       break;
     case kTypeNchar:
-      if (needsN) out = Text(Utf16LeToUtf8UntilNul(b));
+      if (needsN) Utf16LeToUtf8UntilNul(b, SetText(out));
       break;
     case kTypeNvarchar:
-    case kTypeNtext: out = n >= 1 ? Text(Utf16LeToUtf8UntilNul(b)) : Text({}); break;
+    case kTypeNtext:
+      if (n >= 1) {
+        Utf16LeToUtf8UntilNul(b, SetText(out));
+      } else {
+        SetText(out);
+      }
+      break;
     case kTypeSmallint:
-      if (needsN) out = Integer(I16At(b, 0));
+      if (needsN) SetInteger(out, I16At(b, 0));
       break;
     case kTypeTinyint:
-      if (needsN) out = Integer(b[0]);
+      if (needsN) SetInteger(out, b[0]);
       break;
     case kTypeUniqueidentifier:
-      if (needsN) out = Text(FormatGuid(b));
+      if (needsN) SetText(out, FormatGuid(b));
       break;
-    case kTypeVarbinary: out = CellValue::Bytes(n >= 1 ? Copy(b) : std::vector<uint8_t>(), 0); break;
+    case kTypeVarbinary: SetBytes(out, n >= 1 ? b : ByteSpan(), 0); break;
     case kTypeMoney:
-      if (needsC) out = Decimal(FormatMoney(first(c)));
+      if (needsC) Decimal(out, FormatMoney(first(c)));
       break;
     case kTypeFloat:
       if (needsN) {
         double d;
         uint64_t bitsValue = U64At(b, 0);
         std::memcpy(&d, &bitsValue, sizeof d);
-        out = CellValue::Float(d, false);
+        SetFloat(out, d, false);
       }
       break;
     case kTypeNumeric:
     case kTypeDecimal:
-      if (needsC) out = Decimal(FormatDecimal(first(c), column.precision, column.scale));
+      if (needsC) Decimal(out, FormatDecimal(first(c), column.precision, column.scale));
       break;
     case kTypeSmalldatetime:
-      if (n >= 1 && available > 3) out = Temporal(FormatSmallDateTime(first(4)));
+      if (n >= 1 && available > 3) Temporal(out, FormatSmallDateTime(first(4)));
       break;
     case kTypeReal:
       if (needsN) {
         float f;
         uint32_t bitsValue = U32At(b, 0);
         std::memcpy(&f, &bitsValue, sizeof f);
-        out = CellValue::Float(f, true);
+        SetFloat(out, f, true);
       }
       break;
     case kTypeSmallmoney:
-      if (needsC) out = Decimal(FormatSmallMoney(first(c)));
+      if (needsC) Decimal(out, FormatSmallMoney(first(c)));
       break;
     case kTypeTimestamp:
     case kTypeClr:
-      if (needsN) out = Hex0x(b);
+      if (needsN) Hex0x(out, b);
       break;
-    case kTypeHierarchyid: out = n >= 1 ? Hex0x(b) : CellValue::Bytes({}, 0); break;
-    case kTypeGeometry: out = CellValue::Bytes(n >= 1 ? Copy(b) : std::vector<uint8_t>(), 0); break;
+    case kTypeHierarchyid:
+      if (n >= 1) {
+        Hex0x(out, b);
+      } else {
+        SetBytes(out, ByteSpan(), 0);
+      }
+      break;
+    case kTypeGeometry: SetBytes(out, n >= 1 ? b : ByteSpan(), 0); break;
     case kTypeXml:
       if (n >= 1) {
         // An empty conversion (bytes that are not binary XML) shows as " ".
-        out = Text(ConvertBinaryXml(b));
+        SetText(out) = ConvertBinaryXml(b);
         if (out.text.empty()) out.blank = true;
       } else {
-        out = Text({});
+        SetText(out);
       }
       break;
     default: break;
@@ -516,7 +614,6 @@ CellValue DecodeValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& col
     case kTypeSmallmoney: t.valueLength = static_cast<int16_t>(t.consumed); break;
     default: break;
   }
-  return out;
 }
 
 std::string FormatValue(TypeLayout& t, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context) {

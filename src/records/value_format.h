@@ -89,6 +89,10 @@ TypeLayout ComputeTypeLayout(const ColumnDescriptor& column, BitCursor& bits, in
 // complete value); an empty span gives the type's empty value (an empty
 // string or empty binary) or, for other types, a missing one.
 CellValue DecodeValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context);
+// The same into `out`, whose earlier value it replaces (its text and bytes
+// keep their room, see CellValue::Reset).
+void DecodeValue(TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column, const ReadContext& context,
+                 CellValue& out);
 // The sql_variant decoder: byte 0 of the value is its base type id.
 CellValue DecodeVariant(int32_t valueLength, TypeLayout& layout, ByteSpan value, const ColumnDescriptor& column,
                         const ReadContext& context);

@@ -1,6 +1,7 @@
 #include "tabledata/row_decoder.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "records/binary_xml.h"
 #include "records/large_value.h"
@@ -45,11 +46,14 @@ class RecordDecoder {
   struct Flags {
     bool binary = false, variant = false, unicode = false;
   };
-  CellValue Sparse(const ColumnDescriptor& c);
-  CellValue Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned);
-  CellValue Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags, bool& assigned);
-  CellValue Fixed(ColumnDescriptor& c, TypeLayout& layout);
-  CellValue CompressedFixed(ColumnDescriptor& c, int code, size_t stored);
+  // Each decodes one column's value into `out` (the row's cell, whose room
+  // is reused).
+  void Sparse(const ColumnDescriptor& c, CellValue& out);
+  void Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned, CellValue& out);
+  void Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags, bool& assigned,
+               CellValue& out);
+  void Fixed(ColumnDescriptor& c, TypeLayout& layout, CellValue& out);
+  void CompressedFixed(ColumnDescriptor& c, int code, size_t stored, CellValue& out);
   int32_t CodePage(const ColumnDescriptor& c) const { return CodePageOfCollation(c.collationId, read_); }
   // The declared length of the column being decoded, which DecodeValue
   // would otherwise parse from its type text for every value.
@@ -72,8 +76,8 @@ class RecordDecoder {
   int sparseCount_ = 0;
 };
 
-CellValue RecordDecoder::Sparse(const ColumnDescriptor& c) {
-  CellValue text = CellValue::Missing();
+void RecordDecoder::Sparse(const ColumnDescriptor& c, CellValue& out) {
+  out.Reset(CellKind::kMissing);
   for (const auto& item : r_.sparse) {
     if (item.id != c.columnId || !item.range.present) continue;
     BitCursor bits;
@@ -81,42 +85,44 @@ CellValue RecordDecoder::Sparse(const ColumnDescriptor& c) {
     layout.valueLength = static_cast<int16_t>(item.range.length);
     layout.available = item.range.length;
     Prime(layout);
-    text = DecodeValue(layout, r_.Bytes(item), c, read_);
+    DecodeValue(layout, r_.Bytes(item), c, read_, out);
   }
-  return text;
 }
 
-CellValue RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags,
-                                 bool& assigned) {
+void RecordDecoder::Complex(const ColumnDescriptor& c, int32_t typeIndex, ByteSpan value, const Flags& flags,
+                            bool& assigned, CellValue& out) {
   const bool xml = typeIndex == kTypeXml;
   const bool placeholders = read_.placeholders && !mode_.moduleForm;
   LargeValueFlags lob{flags.variant, flags.binary, flags.unicode, CodePage(c)};
+  out.Reset(CellKind::kMissing);
   if (value.empty()) {
     assigned = false;
-    return CellValue::Missing();
+    return;
   }
-  auto placeholder = [](const char* text) { return CellValue::Textual(CellKind::kPlaceholder, text); };
+  auto placeholder = [&](const char* text) { out.Reset(CellKind::kPlaceholder).text = text; };
   if (value.size() == kTextPointerSize && value[0] == 0) {
     if (xml) {
       auto bytes = ReadTextPointerBytes(value, reader_, read_);
-      return bytes ? CellValue::Text(ConvertLargeValue(*bytes)) : CellValue::Missing();
+      if (bytes) out.Reset(CellKind::kText).text = ConvertLargeValue(*bytes);
+      return;
     }
     if (placeholders) return placeholder(kBinaryPlaceholder);
-    return ReadTextPointerCell(value, reader_, read_, lob);
+    out = ReadTextPointerCell(value, reader_, read_, lob);
+    return;
   }
   int kind = value[0] != 0 ? value[0] : U16At(value, 0);
   if (kind == kRowOverflowPointer || kind == kBlobRootPointer) {
     if (xml) {
       if (kind == kBlobRootPointer && placeholders && !mode_.rowset) return placeholder(kBigBinaryPlaceholder);
-      return CellValue::Text(ConvertLargeValue(ReadInRowRootBytes(value, reader_, read_)));
+      out.Reset(CellKind::kText).text = ConvertLargeValue(ReadInRowRootBytes(value, reader_, read_));
+      return;
     }
     if (kind == kBlobRootPointer && placeholders) return placeholder(kBigBinaryPlaceholder);
-    return ReadInRowRootCell(value, reader_, read_, lob);
+    out = ReadInRowRootCell(value, reader_, read_, lob);
   }
-  return CellValue::Missing();
 }
 
-CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned) {
+void RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int index, bool& assigned, CellValue& out) {
   const auto& values = r_.values;
   if (values.empty() || index < 0 || static_cast<size_t>(index) >= values.size()) {
     ++variableCounter_;
@@ -127,9 +133,10 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
     if (!mode_.moduleForm && index >= 0 && typeIndex != kTypeSqlVariant) {
       BitCursor bits;
       TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex == kTypeImage ? kTypeVarbinary : typeIndex);
-      return DecodeValue(layout, ByteSpan(), c, read_);
+      return DecodeValue(layout, ByteSpan(), c, read_, out);
     }
-    return CellValue::Missing();
+    out.Reset(CellKind::kMissing);
+    return;
   }
   const ValueItem& item = values[static_cast<size_t>(index)];
   Flags flags;
@@ -137,26 +144,27 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
   flags.binary = IsBinaryTypeIndex(typeIndex);
   flags.variant = typeIndex == kTypeSqlVariant;
   flags.unicode = typeIndex == kTypeNvarchar || typeIndex == kTypeNtext;
-  CellValue text = CellValue::Missing();
+  out.Reset(CellKind::kMissing);
   if (item.complex) {
-    text = Complex(c, typeIndex, r_.Bytes(item), flags, assigned);
+    Complex(c, typeIndex, r_.Bytes(item), flags, assigned, out);
     if (!assigned) {  // a complex entry without data
       ++variableCounter_;
-      return CellValue::Missing();
+      out.Reset(CellKind::kMissing);
+      return;
     }
   } else if (item.empty && typeIndex != kTypeSqlVariant) {
     // A value of no bytes: the type's empty value (an empty string or binary).
     BitCursor bits;
     TypeLayout layout = ComputeTypeLayout(c, bits, typeIndex);
-    text = DecodeValue(layout, ByteSpan(), c, read_);
+    DecodeValue(layout, ByteSpan(), c, read_, out);
   } else if (item.range.present) {
     BitCursor bits;
-    ColumnDescriptor retyped;  // copied only when the type read differs
+    std::optional<ColumnDescriptor> retyped;  // copied only when the type read differs
     const ColumnDescriptor* described = &c;
     if (typeIndex != c.typeIndex) {
       retyped = c;
-      retyped.typeIndex = typeIndex;
-      described = &retyped;
+      retyped->typeIndex = typeIndex;
+      described = &*retyped;
     }
     const ColumnDescriptor& typed = *described;
     TypeLayout layout = ComputeTypeLayout(typed, bits, typeIndex);
@@ -165,20 +173,23 @@ CellValue RecordDecoder::Variable(ColumnDescriptor& c, int32_t& typeIndex, int i
     layout.isVariable = 1;
     Prime(layout);
     ByteSpan value = r_.Bytes(item);
-    text = typeIndex == kTypeSqlVariant ? DecodeVariant(item.range.length, layout, value, typed, read_)
-                                        : DecodeValue(layout, value, typed, read_);
+    if (typeIndex == kTypeSqlVariant) {
+      out = DecodeVariant(item.range.length, layout, value, typed, read_);
+    } else {
+      DecodeValue(layout, value, typed, read_, out);
+    }
   }
   ++variableCounter_;
   ++processed_;
-  return text;
 }
 
-CellValue RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
+void RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout, CellValue& out) {
   ByteSpan fixed = r_.FixedData();
   ++processed_;
   if (!r_.fixed.present) {
     fixedCursor_ += layout.fixedSize;
-    return CellValue::Missing();
+    out.Reset(CellKind::kMissing);
+    return;
   }
   const int64_t length = static_cast<int64_t>(fixed.size());
   int64_t leaf = c.leafOffset;
@@ -200,36 +211,45 @@ CellValue RecordDecoder::Fixed(ColumnDescriptor& c, TypeLayout& layout) {
   } else if (fixedCursor_ < length) {
     at = fixedCursor_;
   }
-  if (at < 0) return CellValue::Missing();
+  if (at < 0) {
+    out.Reset(CellKind::kMissing);
+    return;
+  }
   // A bit column whose bit position is known reads its own bit.
   if (mode_.rowset && c.typeIndex == kTypeBit && c.hasLayout && c.bitPosition >= 0 && c.bitPosition < 8) {
     fixedCursor_ = at + 1;
-    if (at >= length) return CellValue::Missing();
-    return CellValue::Bool(((fixed[static_cast<size_t>(at)] >> c.bitPosition) & 1) != 0);
+    if (at >= length) {
+      out.Reset(CellKind::kMissing);
+      return;
+    }
+    out.Reset(CellKind::kBool).integer = (fixed[static_cast<size_t>(at)] >> c.bitPosition) & 1;
+    return;
   }
   layout.available = length - at;
   const ByteSpan value = fixed.subspan(static_cast<size_t>(at));
   // Only where DecodeValue would set it too: the cursor below reads it.
   if (!value.empty() && layout.typeIndex != kTypeSqlVariant) Prime(layout);
-  CellValue text = DecodeValue(layout, value, c, read_);
+  DecodeValue(layout, value, c, read_, out);
   if (advanceByFixedSize && layout.consumed == 0) {
     fixedCursor_ = at + layout.fixedSize;
   } else {
     fixedCursor_ = at + layout.consumed;
   }
-  return text;
 }
 
-CellValue RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t stored) {
+void RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t stored, CellValue& out) {
   ++processed_;
-  if (stored >= r_.columnEntries.size()) return CellValue::Missing();
+  out.Reset(CellKind::kMissing);
+  if (stored >= r_.columnEntries.size()) return;
   const CompressedColumnEntry& e = r_.columnEntries[stored];
   BitCursor bits;  // each compressed bit column has a byte of its own
   TypeLayout layout = ComputeTypeLayout(c, bits, c.typeIndex);
   if (e.offset < 0) {
     // Code 1 without an anchor value takes no room: it is the type's empty
-    // value (0, a bit 0, an empty or all-space string), not a missing one.
-    if (code != 1 || layout.isVariable || layout.valueLength <= 0) return CellValue::Missing();
+    // value (0, a bit 0, an empty or all-space string, an empty
+    // variable-length string or binary), not a missing one.
+    if (code == 1 && layout.isVariable) return DecodeValue(layout, ByteSpan(), c, read_, out);
+    if (code != 1 || layout.valueLength <= 0) return;
     std::vector<uint8_t> empty(static_cast<size_t>(layout.valueLength), 0);
     if (c.typeIndex == kTypeChar) std::fill(empty.begin(), empty.end(), uint8_t{0x20});
     if (c.typeIndex == kTypeNchar)
@@ -237,17 +257,20 @@ CellValue RecordDecoder::CompressedFixed(ColumnDescriptor& c, int code, size_t s
     if (c.typeIndex == kTypeDecimal || c.typeIndex == kTypeNumeric) empty[0] = 1;  // the sign byte: positive
     layout.available = layout.valueLength;
     Prime(layout);
-    return DecodeValue(layout, empty, c, read_);
+    return DecodeValue(layout, empty, c, read_, out);
   }
+  // A value rebuilt to no bytes (an anchor prefix of none and nothing
+  // after it) is a variable-length column's empty value.
+  if (e.length == 0 && layout.isVariable) return DecodeValue(layout, ByteSpan(), c, read_, out);
   ByteSpan value = SubSpan(r_.FixedData(), e.offset, e.length);
-  if (value.empty()) return CellValue::Missing();
+  if (value.empty()) return;
   layout.available = e.length;
   if (layout.valueLength <= 0 || layout.isVariable) {
     layout.valueLength = static_cast<int16_t>(std::min<int32_t>(e.length, 32767));
     layout.isVariable = 1;
   }
   Prime(layout);
-  return DecodeValue(layout, value, c, read_);
+  DecodeValue(layout, value, c, read_, out);
 }
 
 bool RecordDecoder::Decode(CellRow& row) {
@@ -256,18 +279,19 @@ bool RecordDecoder::Decode(CellRow& row) {
   const bool compressed = r_.status.compressed;
   // A column no value is decoded for shows NULL, never an earlier record's
   // (module text rows: empty).
-  const CellValue unassigned = mode_.moduleForm ? CellValue::Missing() : CellValue::Null();
-  row.resize(columns.size());  // cells are assigned below, each once
+  const CellKind unassigned = mode_.moduleForm ? CellKind::kMissing : CellKind::kNull;
+  row.resize(columns.size());  // cells are assigned below, each once, in place
   for (size_t i = 0; i < columns.size(); ++i) {
     ColumnDescriptor& c = columns[i];
+    CellValue& text = row[i];
     declared_ = declaredLengths_[i];
     if (c.physicalColumnId == kNotStoredColumn) {
-      row[i] = CellValue::Textual(CellKind::kNotStored, c.valueText);
+      text.Reset(CellKind::kNotStored).text = c.valueText;
       continue;
     }
     const int stored = storedRank_[i];
     if (stored >= recordColumns) {  // a record with fewer columns than the table
-      row[i] = unassigned;
+      text.Reset(unassigned);
       continue;
     }
     TypeLayout layout = ComputeTypeLayout(c, bits_, c.typeIndex);
@@ -307,7 +331,7 @@ bool RecordDecoder::Decode(CellRow& row) {
         isNull = !c.sparse && (c.hasLayout == 0 || nullFlag);
       }
       if (isNull) {
-        row[i] = CellValue::Null();
+        text.Reset(CellKind::kNull);
         ++processed_;
         continue;
       }
@@ -321,23 +345,23 @@ bool RecordDecoder::Decode(CellRow& row) {
         ++variableCounter_;
         ++processed_;
       } else {
-        Fixed(c, layout);  // still moves the fixed and bit cursors past it
+        Fixed(c, layout, text);  // still moves the fixed and bit cursors past it
       }
-      row[i] = CellValue::Null();
+      text.Reset(CellKind::kNull);
       continue;
     }
 
     int32_t typeIndex = c.typeIndex;
-    CellValue text = CellValue::Missing();
     bool assigned = true;
     if (c.sparse) {
-      text = Sparse(c);
+      Sparse(c, text);
     } else if (processed_ > recordColumns) {
-      text = CellValue::Missing();
+      text.Reset(CellKind::kMissing);
     } else if (compressed && mode_.rowset && !layout.isVariable) {
-      text = CompressedFixed(c, code, static_cast<size_t>(stored));
+      CompressedFixed(c, code, static_cast<size_t>(stored), text);
     } else if (layout.isVariable) {
       if (!mode_.rowset && nullFlag) {
+        text.Reset(CellKind::kMissing);
         ++variableCounter_;
       } else {
         if (!mode_.rowset && read_.legacyCatalog && !nullFlag && variableCounter_ < r_.values.size()) {
@@ -353,26 +377,25 @@ bool RecordDecoder::Decode(CellRow& row) {
         } else if (!mode_.rowset) {
           variableIndex = static_cast<int>(variableCounter_);
         }
-        text = Variable(c, typeIndex, variableIndex, assigned);
+        Variable(c, typeIndex, variableIndex, assigned, text);
       }
     } else {
-      text = Fixed(c, layout);
+      Fixed(c, layout, text);
     }
     if (!assigned) {
-      row[i] = unassigned;
+      text.Reset(unassigned);
       continue;
     }
     // Binary text gets its "0x"; a space (an empty large value) and the
     // placeholders of large values not read stay as they are.
     if ((typeIndex == kTypeVarbinary || typeIndex == kTypeClr) && !text.blank && text.kind != CellKind::kPlaceholder)
       ++text.hexPrefixes;
-    if (!mode_.rowset && c.nullable && !mode_.moduleForm && DisplayText(text).empty()) text = CellValue::Null();
-    row[i] = std::move(text);
+    if (!mode_.rowset && c.nullable && !mode_.moduleForm && DisplaysEmpty(text)) text.Reset(CellKind::kNull);
   }
   if (!mode_.rowset) {
     for (size_t i = 0; i < columns.size(); ++i) {
       if (columns[i].physicalColumnId == kNotStoredColumn) continue;
-      return !DisplayText(row[i]).empty();
+      return !DisplaysEmpty(row[i]);
     }
   }
   return true;
