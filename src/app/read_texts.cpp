@@ -43,7 +43,6 @@ const char* DamageReasonText(DamageReason reason) {
     case DamageReason::kForwardUnreadable: return "forwarded records unreadable";
     case DamageReason::kSecondaryFileMissing: return "secondary files missing";
     case DamageReason::kChainLoop: return "page chains cut by loops";
-    case DamageReason::kFieldCut: return "fields cut short";
   }
   return "damaged places";
 }

@@ -40,7 +40,6 @@ const char* ReasonText(DamageReason reason) {
     case DamageReason::kForwardUnreadable: return "forwarded records unreadable";
     case DamageReason::kSecondaryFileMissing: return "files missing";
     case DamageReason::kChainLoop: return "page chain loops";
-    case DamageReason::kFieldCut: return "fields cut";
   }
   return "other damage";
 }

@@ -24,9 +24,8 @@ enum class DamageReason : uint8_t {
   kForwardUnreadable,      // a forwarding stub's target could not be read
   kSecondaryFileMissing,   // a file the catalog names was not found
   kChainLoop,              // a page chain came back to a page already walked
-  kFieldCut,               // a field lay past the end of its bytes
 };
-constexpr size_t kDamageReasonCount = 9;
+constexpr size_t kDamageReasonCount = static_cast<size_t>(DamageReason::kChainLoop) + 1;
 
 struct DamageEvent {
   DamageReason reason = DamageReason::kPageUnreadable;
