@@ -37,24 +37,13 @@ int RunCheck(const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s", kUsage);
     return 1;
   }
-  AppState state;
-  state.collations = LoadCollationTable(ExecutableFolder());
-  ProgressSink sink;
-  NotificationEvents events(&sink);
-  auto reader = DatabaseReader::OpenDatabase(state.MakeReadContext(), file, file, &events);
-  if (reader->oldPageCount == 0) {
-    std::fprintf(stderr, "pagewright check: %s: not a database file or unreadable\n", file.c_str());
-    return 1;
-  }
+  InspectedDatabase db;
+  if (!OpenForInspection("check", file, db)) return 1;
   // Without a catalog (no system page found) the pages are still checked,
   // named by the object ids in their headers.
-  std::unique_ptr<DatabaseCatalog> catalog;
-  if (reader->openSucceeded()) {
-    catalog = DatabaseCatalog::Build(*reader, state.MakeReadContext(),
-                                     CollationChoice{&state.collations, state.collationAutoDetect, 0});
-  } else {
-    std::fprintf(stderr, "pagewright check: %s: no catalog found; objects are named by id\n", file.c_str());
-  }
+  if (!db.catalog) std::fprintf(stderr, "pagewright check: %s: no catalog found; objects are named by id\n", file.c_str());
+  const std::unique_ptr<DatabaseReader>& reader = db.reader;
+  const std::unique_ptr<DatabaseCatalog>& catalog = db.catalog;
   DatabaseCheck check = CheckDatabase(*reader, catalog.get());
   for (const auto& missing : check.missingFiles)
     std::fprintf(stderr, "pagewright check: secondary file not found: %s\n", missing.c_str());

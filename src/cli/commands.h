@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "app/app_state.h"
 #include "app/read_texts.h"
+#include "catalog/database_catalog.h"
 #include "cli/terminal_progress.h"
 #include "state/notifications.h"
 
@@ -23,6 +27,21 @@ class ProgressSink : public NotificationSink {
 // `path` exists but is not a regular file (a directory, pipe, device or
 // socket).
 bool RefuseUnreadableInput(const std::string& path);
+
+// One database file opened as both old and new file, for the commands that
+// inspect it page by page: the reader, and the catalog when the file's
+// system pages were found (null otherwise), with its layout taken into
+// the state.
+struct InspectedDatabase {
+  AppState state;
+  ProgressSink sink;
+  NotificationEvents events{&sink};
+  std::unique_ptr<DatabaseReader> reader;
+  std::unique_ptr<DatabaseCatalog> catalog;
+};
+// False, after saying "pagewright COMMAND: FILE: not a database file or
+// unreadable" on standard error, when no page of the file could be read.
+bool OpenForInspection(const char* command, const std::string& file, InspectedDatabase& db);
 
 int RunInfo(const std::vector<std::string>& args);
 int RunCatalog(const std::vector<std::string>& args);

@@ -135,21 +135,11 @@ int RunPage(const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s", kUsage);
     return 1;
   }
-  AppState state;
-  state.collations = LoadCollationTable(ExecutableFolder());
-  ProgressSink sink;
-  NotificationEvents events(&sink);
-  auto reader = DatabaseReader::OpenDatabase(state.MakeReadContext(), file, file, &events);
-  if (reader->oldPageCount == 0) {
-    std::fprintf(stderr, "pagewright page: %s: not a database file or unreadable\n", file.c_str());
-    return 1;
-  }
-  std::unique_ptr<DatabaseCatalog> catalog;
-  if (reader->openSucceeded()) {
-    catalog = DatabaseCatalog::Build(*reader, state.MakeReadContext(),
-                                     CollationChoice{&state.collations, state.collationAutoDetect, 0});
-    state.legacyCatalogMode = catalog->legacyCatalog;
-  }
+  InspectedDatabase db;
+  if (!OpenForInspection("page", file, db)) return 1;
+  AppState& state = db.state;
+  const std::unique_ptr<DatabaseReader>& reader = db.reader;
+  const std::unique_ptr<DatabaseCatalog>& catalog = db.catalog;
   auto raw = reader->ReadFilePage(ReadContext(), id);
   if (!raw || static_cast<uint64_t>(id.page) >= reader->PageCountOf(id.fileId)) {
     std::fprintf(stderr, "pagewright page: %s: page %d:%d is not in the file\n", file.c_str(), id.fileId, id.page);
