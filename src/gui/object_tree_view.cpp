@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTreeWidgetItemIterator>
 
 namespace pagewright {
 namespace {
@@ -102,6 +103,12 @@ TreeItem ObjectTreeView::Selected() const { return IdOf(currentItem()); }
 
 void ObjectTreeView::Select(TreeItem item) {
   if (auto* i = ItemOf(item)) setCurrentItem(i);
+}
+
+TreeItem ObjectTreeView::FindByLabel(const QString& label) const {
+  for (QTreeWidgetItemIterator it(const_cast<ObjectTreeView*>(this)); *it; ++it)
+    if ((*it)->text(0) == label) return IdOf(*it);
+  return kNoTreeItem;
 }
 
 std::vector<TreeItem> ObjectTreeView::CheckedItems() const {

@@ -32,6 +32,8 @@ class ObjectTreeView : public QTreeWidget {
   TreeItem NextSibling(TreeItem item) const;
   TreeItem Selected() const;
   void Select(TreeItem item);
+  // The first item, in display order, labelled `label`.
+  TreeItem FindByLabel(const QString& label) const;
   // The items whose check box is ticked.
   std::vector<TreeItem> CheckedItems() const;
   QTreeWidgetItem* ItemOf(TreeItem item) const;

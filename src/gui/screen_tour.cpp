@@ -5,7 +5,6 @@
 #include <QEventLoop>
 #include <QPainter>
 #include <QTimer>
-#include <QTreeWidgetItemIterator>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -44,12 +43,6 @@ void Settle(int milliseconds) {
   loop.exec();
 }
 
-TreeItem FindItem(const ObjectTreeView& tree, const QString& label) {
-  for (QTreeWidgetItemIterator it(const_cast<ObjectTreeView*>(&tree)); *it; ++it)
-    if ((*it)->text(0) == label) return tree.IdOf(*it);
-  return kNoTreeItem;
-}
-
 }  // namespace
 
 int RunScreenTour(MainWindow& window, const QString& database, const QString& folder, const TourStops& stops) {
@@ -65,7 +58,7 @@ int RunScreenTour(MainWindow& window, const QString& database, const QString& fo
   MainFrame& frame = window.frame();
   auto waitForWorker = [&] { MainWindow::WaitUntil([&] { return !frame.WorkerRunning(); }); };
   auto select = [&](const QString& label) {
-    const TreeItem item = FindItem(*window.tree(), label);
+    const TreeItem item = window.tree()->FindByLabel(label);
     if (item == kNoTreeItem) {
       ++failures;
       QTextStream(stderr) << "pagewright-gui: no tree item " << label << "\n";
@@ -101,7 +94,7 @@ int RunScreenTour(MainWindow& window, const QString& database, const QString& fo
   if (select(stops.table)) save(Shot(window, nullptr), "table-grid.png");
 
   // The first view the tree lists.
-  const TreeItem views = FindItem(*window.tree(), QStringLiteral("Views"));
+  const TreeItem views = window.tree()->FindByLabel(QStringLiteral("Views"));
   const TreeItem firstView = window.tree()->FirstChild(views);
   if (firstView != kNoTreeItem && select(window.tree()->Label(firstView))) {
     save(Shot(window, nullptr), "view-text.png");

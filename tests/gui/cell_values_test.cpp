@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidgetItemIterator>
 
 #include "gui/export_dialog.h"
 #include "gui/main_window.h"
@@ -30,12 +29,6 @@ Bytes Png(int width, int height) {
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "PNG");
   return Bytes(data.begin(), data.end());
-}
-
-TreeItem Find(const ObjectTreeView& tree, const QString& label) {
-  for (QTreeWidgetItemIterator it(const_cast<ObjectTreeView*>(&tree)); *it; ++it)
-    if ((*it)->text(0) == label) return tree.IdOf(*it);
-  return kNoTreeItem;
 }
 
 class CellValuesTest : public QObject {
@@ -80,7 +73,7 @@ class CellValuesTest : public QObject {
     });
     MainWindow::WaitUntil([&] { return !window.frame().WorkerRunning(); });
     QVERIFY(window.frame().lastScanCompleted());
-    const TreeItem table = Find(*window.tree(), QStringLiteral("dbo.Pictures"));
+    const TreeItem table = window.tree()->FindByLabel(QStringLiteral("dbo.Pictures"));
     QVERIFY(table != kNoTreeItem);
     QVERIFY(window.frame().SelectNode(table));
     MainWindow::WaitUntil([&] { return !window.frame().WorkerRunning(); });
