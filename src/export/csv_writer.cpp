@@ -44,19 +44,24 @@ bool NeedsQuotes(const char* p, size_t n) {
   return false;
 }
 
-void AppendField(const std::string& text, std::string& out) {
+// `file`: flushed between the parts of a long value.
+void AppendField(const std::string& text, std::string& out, OutputFile* file = nullptr) {
+  const std::string_view all(text);
   if (!text.empty() && !NeedsQuotes(text.data(), text.size())) {
-    out += text;
+    InParts(all.size(), file, [&](size_t at, size_t count) { out.append(all.substr(at, count)); });
     return;
   }
   out.push_back('"');
-  size_t from = 0;
-  for (size_t quote = text.find('"'); quote != std::string::npos; quote = text.find('"', quote + 1)) {
-    out.append(text, from, quote + 1 - from);  // the quote, then its double
-    out.push_back('"');
-    from = quote + 1;
-  }
-  out.append(text, from, std::string::npos);
+  InParts(all.size(), file, [&](size_t at, size_t count) {
+    const std::string_view part = all.substr(at, count);
+    size_t from = 0;
+    for (size_t quote = part.find('"'); quote != std::string_view::npos; quote = part.find('"', quote + 1)) {
+      out.append(part.substr(from, quote + 1 - from));  // the quote, then its double
+      out.push_back('"');
+      from = quote + 1;
+    }
+    out.append(part.substr(from));
+  });
   out.push_back('"');
 }
 
@@ -88,7 +93,7 @@ class CsvWriter : public ExportWriter {
     std::string& out = file_.buffer();
     for (size_t i = 0; i < cells.size(); ++i) {
       if (i) out.push_back(',');
-      AppendCell(*cells[i], out);
+      AppendCell(*cells[i], out, &file_);
     }
     if (withDeleted_) {
       if (!cells.empty()) out.push_back(',');
@@ -118,20 +123,22 @@ class CsvWriter : public ExportWriter {
   bool EndTable(bool complete) override { return file_.Close(complete, error_); }
 
  private:
-  static void AppendCell(const CellValue& v, std::string& out) {
-      switch (v.kind) {
-        case CellKind::kNull:
-        case CellKind::kMissing:
-        case CellKind::kPlaceholder:
-        case CellKind::kNotStored: break;
-        case CellKind::kText: AppendField(v.text, out); break;
-        case CellKind::kBytes:
-          out += "0x";
-          AppendHex(v.bytes, out);
-          break;
-        case CellKind::kDateTime: AppendField(v.text, out); break;
-        default: AppendNumber(v, out); break;
+  static void AppendCell(const CellValue& v, std::string& out, OutputFile* file = nullptr) {
+    switch (v.kind) {
+      case CellKind::kNull:
+      case CellKind::kMissing:
+      case CellKind::kPlaceholder:
+      case CellKind::kNotStored: break;
+      case CellKind::kText: AppendField(v.text, out, file); break;
+      case CellKind::kBytes: {
+        out += "0x";
+        const ByteSpan all(v.bytes);
+        InParts(all.size(), file, [&](size_t at, size_t count) { AppendHex(all.subspan(at, count), out); });
+        break;
       }
+      case CellKind::kDateTime: AppendField(v.text, out); break;
+      default: AppendNumber(v, out); break;
+    }
   }
 
   std::filesystem::path output_;

@@ -142,29 +142,29 @@ ExportResult RunExport(OpenedDatabase& db, const std::vector<const TableEntry*>&
       bool writeFailed = false;
       const bool parallel = writer->FormatsInParallel();
       const std::vector<size_t>& stored = stream.storedColumns();
+      int64_t direct = 0, directDeleted = 0;  // rows the writer formatted itself
       TableStream::Prepare prepare;
       if (parallel)
         prepare = [&](const std::vector<TypedRow>& rows, std::string& text) { writer->FormatRows(rows, stored, text); };
       stream.Read(
           [&](std::vector<TypedRow>& rows, std::string& text) {
-            if (parallel) {
-              if (!writer->WriteFormatted(text)) {
-                writeFailed = true;
-                return false;
-              }
-              s.rows = stream.counts().preparedRows;
-              s.deletedRows = stream.counts().preparedDeletedRows;
-              rows.clear();  // the text stands for them
+            // Prepared pages come as text; the rows of a page read a row at
+            // a time come as rows, which the writer writes itself.
+            if (parallel && rows.empty() && !text.empty() && !writer->WriteFormatted(text)) {
+              writeFailed = true;
+              return false;
             }
             const size_t written = rows.empty() ? 0 : writer->Rows(rows, stored);
-            s.rows += static_cast<int64_t>(written);
-            for (size_t k = 0; k < written; ++k) s.deletedRows += rows[k].deleted ? 1 : 0;
+            direct += static_cast<int64_t>(written);
+            for (size_t k = 0; k < written; ++k) directDeleted += rows[k].deleted ? 1 : 0;
+            s.rows = stream.counts().preparedRows + direct;
+            s.deletedRows = stream.counts().preparedDeletedRows + directDeleted;
             if (written < rows.size()) {
               writeFailed = true;
               return false;
             }
             p.rows = s.rows;
-            ++p.pagesDone;
+            p.pagesDone = stream.counts().pagesDone;
             if (progress) progress(p);
             return true;
           },

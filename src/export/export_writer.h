@@ -3,6 +3,7 @@
 #ifndef PAGEWRIGHT_EXPORT_EXPORT_WRITER_H_
 #define PAGEWRIGHT_EXPORT_EXPORT_WRITER_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -110,8 +111,22 @@ class OutputFile {
 };
 
 // Cell texts the writers share.
-void AppendHex(const std::vector<uint8_t>& bytes, std::string& out);  // upper-case pairs, no prefix
+void AppendHex(ByteSpan bytes, std::string& out);  // upper-case pairs, no prefix
 void AppendNumber(const CellValue& value, std::string& out);           // integer, float, decimal text
+
+// A value's text is made a part at a time: `each(from, count)` appends the
+// text of part [from, from + count) of a value of `size`, and `file`, when
+// given, is flushed after each part, so that a value of tens of megabytes
+// never sits whole in the buffer (its hex text alone is twice its size).
+// The part is a multiple of three, for base64.
+constexpr size_t kValuePart = 3u << 18;
+template <class Each>
+void InParts(size_t size, OutputFile* file, Each&& each) {
+  for (size_t at = 0; at < size; at += kValuePart) {
+    each(at, std::min(kValuePart, size - at));
+    if (file != nullptr) file->MaybeFlush();
+  }
+}
 
 }  // namespace pagewright
 

@@ -11,9 +11,10 @@ namespace pagewright {
 
 namespace {
 
-void AppendBase64(const std::vector<uint8_t>& bytes, std::string& out) {
+// Base64 of `bytes`, without quotes; only the last part of a value may be
+// of a length that is not a multiple of three.
+void AppendBase64(ByteSpan bytes, std::string& out) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  out.push_back('"');
   size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
     uint32_t v = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
@@ -34,7 +35,6 @@ void AppendBase64(const std::vector<uint8_t>& bytes, std::string& out) {
     out.push_back(kAlphabet[(v >> 6) & 63]);
     out.push_back('=');
   }
-  out.push_back('"');
 }
 
 class JsonlWriter : public ExportWriter {
@@ -62,7 +62,7 @@ class JsonlWriter : public ExportWriter {
     for (size_t i = 0; i < cells.size(); ++i) {
       if (i) out.push_back(',');
       out += keys_[i];
-      AppendCell(*cells[i], out);
+      AppendCell(*cells[i], out, &file_);
     }
     EndObject(deleted, cells.empty(), out);
     file_.MaybeFlush();
@@ -96,25 +96,38 @@ class JsonlWriter : public ExportWriter {
     out += "}\n";
   }
 
-  static void AppendCell(const CellValue& v, std::string& out) {
-      switch (v.kind) {
-        case CellKind::kInteger: AppendNumber(v, out); break;
-        case CellKind::kFloat:
-          if (std::isfinite(v.real)) {
-            AppendNumber(v, out);
-          } else {
-            std::string text;
-            AppendNumber(v, text);
-            AppendJsonString(text, out);
-          }
-          break;
-        case CellKind::kBool: out += v.integer ? "true" : "false"; break;
-        case CellKind::kText:
-        case CellKind::kDecimal:
-        case CellKind::kDateTime: AppendJsonString(v.text, out); break;
-        case CellKind::kBytes: AppendBase64(v.bytes, out); break;
-        default: out += "null"; break;
+  // `file`: flushed between the parts of a long value.
+  static void AppendCell(const CellValue& v, std::string& out, OutputFile* file = nullptr) {
+    switch (v.kind) {
+      case CellKind::kInteger: AppendNumber(v, out); break;
+      case CellKind::kFloat:
+        if (std::isfinite(v.real)) {
+          AppendNumber(v, out);
+        } else {
+          std::string text;
+          AppendNumber(v, text);
+          AppendJsonString(text, out);
+        }
+        break;
+      case CellKind::kBool: out += v.integer ? "true" : "false"; break;
+      case CellKind::kText: {
+        const std::string_view all(v.text);
+        out.push_back('"');
+        InParts(all.size(), file, [&](size_t at, size_t count) { AppendJsonEscaped(all.substr(at, count), out); });
+        out.push_back('"');
+        break;
       }
+      case CellKind::kDecimal:
+      case CellKind::kDateTime: AppendJsonString(v.text, out); break;
+      case CellKind::kBytes: {
+        const ByteSpan all(v.bytes);
+        out.push_back('"');
+        InParts(all.size(), file, [&](size_t at, size_t count) { AppendBase64(all.subspan(at, count), out); });
+        out.push_back('"');
+        break;
+      }
+      default: out += "null"; break;
+    }
   }
 
   std::filesystem::path output_;

@@ -108,7 +108,7 @@ std::string TableFileName(const TableEntry& table, const std::string& extension)
   return name + "." + extension;
 }
 
-void AppendHex(const std::vector<uint8_t>& bytes, std::string& out) {
+void AppendHex(ByteSpan bytes, std::string& out) {
   static const char kDigits[] = "0123456789ABCDEF";
   const size_t at = out.size();
   out.resize(at + 2 * bytes.size());

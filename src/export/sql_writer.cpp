@@ -23,12 +23,15 @@ namespace {
 
 constexpr size_t kRowsPerInsert = 1000;
 
-void AppendUnicodeLiteral(const std::string& text, std::string& out) {
+// `file`: flushed between the parts of a long value.
+void AppendUnicodeLiteral(const std::string& text, std::string& out, OutputFile* file = nullptr) {
   out += "N'";
-  for (char c : text) {
-    if (c == '\'') out.push_back('\'');
-    out.push_back(c);
-  }
+  InParts(text.size(), file, [&](size_t at, size_t count) {
+    for (size_t i = at; i < at + count; ++i) {
+      if (text[i] == '\'') out.push_back('\'');
+      out.push_back(text[i]);
+    }
+  });
   out.push_back('\'');
 }
 
@@ -83,7 +86,7 @@ class SqlWriter : public ExportWriter {
     }
     for (size_t k = 0; k < written_.size(); ++k) {
       if (k) out += ", ";
-      AppendLiteral(*cells[written_[k]], types_[k], out);
+      AppendLiteral(*cells[written_[k]], types_[k], out, &file_);
     }
     out.push_back(')');
     if (++rowsInInsert_ == kRowsPerInsert) EndInsert();
@@ -114,7 +117,7 @@ class SqlWriter : public ExportWriter {
     rowsInInsert_ = 0;
   }
 
-  static void AppendLiteral(const CellValue& v, int32_t typeIndex, std::string& out) {
+  static void AppendLiteral(const CellValue& v, int32_t typeIndex, std::string& out, OutputFile* file) {
     switch (v.kind) {
       case CellKind::kInteger:
       case CellKind::kBool:
@@ -127,11 +130,13 @@ class SqlWriter : public ExportWriter {
         else out += text;
         break;
       }
-      case CellKind::kText: AppendUnicodeLiteral(v.text, out); break;
-      case CellKind::kBytes:
+      case CellKind::kText: AppendUnicodeLiteral(v.text, out, file); break;
+      case CellKind::kBytes: {
         out += "0x";
-        AppendHex(v.bytes, out);
+        const ByteSpan all(v.bytes);
+        InParts(all.size(), file, [&](size_t at, size_t count) { AppendHex(all.subspan(at, count), out); });
         break;
+      }
       case CellKind::kDateTime: {
         std::string text = v.text;
         // datetime and smalldatetime read 'yyyy-mm-dd hh:mi:ss' by the

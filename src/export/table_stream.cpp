@@ -157,6 +157,32 @@ void TableStream::Read(const PageSink& sink, unsigned threads) {
   Read([&](std::vector<TypedRow>& rows, std::string&) { return sink(rows); }, {}, threads);
 }
 
+namespace {
+
+// The large values the rows of one page may gather when the page is read
+// ahead of the sink. A page that needs more is read again when its turn
+// comes, one row at a time, so that memory holds the pages read ahead
+// (each within this) and one row of large values.
+constexpr size_t kPageValueBudget = 1 << 20;
+
+// What a read ahead reported, kept until the read is known to stand: a
+// read that ran out of budget is done again, and must not count twice.
+class HeldDamage : public DamageReporter {
+ public:
+  void Report(const DamageEvent& event) override { events_.push_back(event); }
+  void ForwardTo(DamageReporter* target) {
+    if (target != nullptr)
+      for (const DamageEvent& e : events_) target->Report(e);
+    events_.clear();
+  }
+  void Drop() { events_.clear(); }
+
+ private:
+  std::vector<DamageEvent> events_;
+};
+
+}  // namespace
+
 void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigned threads) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max<size_t>(pages_.size(), 1)));
@@ -175,6 +201,7 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
     size_t rowCount = 0, deletedRows = 0;
     bool ready = false;
     bool unreadable = false;
+    bool more = false;  // one row of a page read row by row; more of the page follows
     int64_t unreadableValues = 0;
   };
   std::vector<Slot> slots(window);
@@ -183,16 +210,60 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
   std::vector<std::string> spare;
   std::mutex mutex;
   // `ready`: the slot the sink waits for was filled; `room`: the window
-  // moved on, or the read stops. Each side is woken only for what it waits
-  // for, so that a page costs as few wake-ups as can be.
+  // moved on, the sink is done with a row of a page read row by row, or the
+  // read stops. Each side is woken only for what it waits for, so that a
+  // page costs as few wake-ups as can be.
   std::condition_variable ready, room;
   size_t next = 0, consumed = 0;
+  bool partOut = false;  // the sink holds a row of a page read row by row
   bool stop = false;
   const size_t n = pages_.size();
+
+  auto countMissing = [&](Slot& slot) {
+    for (const TypedRow& row : slot.rows)
+      for (size_t k : stored_)
+        if (row.cells[k].kind == CellKind::kMissing) ++slot.unreadableValues;
+  };
+  // Hands slot `index % window` over; false when the read stops.
+  auto post = [&](size_t index, Slot&& slot) {
+    std::unique_lock lock(mutex);
+    if (stop) return false;
+    if (slot.more) partOut = true;
+    slots[index % window] = std::move(slot);
+    const bool awaited = index == consumed;  // the sink waits for slot `consumed` only
+    lock.unlock();
+    if (awaited) ready.notify_one();
+    return true;
+  };
+  // A page whose large values go past the budget: when every page before
+  // it has been handed over, its rows are read one at a time with no budget
+  // and handed over unprepared, each once the sink is done with the last.
+  auto readRowByRow = [&](size_t index, const CDataPage& page, RowDecodeContext& context) {
+    {
+      std::unique_lock lock(mutex);
+      room.wait(lock, [&] { return stop || consumed == index; });
+      if (stop) return false;
+    }
+    const size_t records = PageRecordCount(page);
+    for (size_t from = 0;;) {
+      Slot part;
+      from = DecodePageCellsFrom(page, context, reader_, read, mode_, part.rows, from, 1);
+      countMissing(part);
+      part.more = from < records && !read.StopRequested();
+      part.ready = true;
+      const bool more = part.more;
+      if (!post(index, std::move(part))) return false;
+      if (!more) return true;
+      std::unique_lock lock(mutex);
+      room.wait(lock, [&] { return stop || !partOut; });
+      if (stop) return false;
+    }
+  };
 
   auto decoder = [&] {
     RowDecodeContext context{columns_};
     std::vector<TypedRow> reused;  // rows formatted here are decoded into the same room again
+    HeldDamage held;
     for (;;) {
       size_t index;
       {
@@ -224,10 +295,23 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
                           Allocated(pages_[index]);
       } else {
         if (prepare) done.rows = std::move(reused);
-        DecodePageCells(*page, context, reader_, read, mode_, done.rows);
-        for (const TypedRow& row : done.rows)
-          for (size_t k : stored_)
-            if (row.cells[k].kind == CellKind::kMissing) ++done.unreadableValues;
+        LargeValueBudget budget{kPageValueBudget};
+        ReadContext ahead = read;
+        ahead.largeValueBudget = &budget;
+        ahead.damage = &held;
+        DecodePageCells(*page, context, reader_, ahead, mode_, done.rows);
+        if (budget.exceeded) {
+          held.Drop();
+          done.rows = {};  // incomplete, and may hold up to the budget
+          if (done.prepared.capacity() > 0) {
+            std::lock_guard lock(mutex);
+            spare.push_back(std::move(done.prepared));
+          }
+          if (!readRowByRow(index, *page, context)) return;
+          continue;
+        }
+        held.ForwardTo(read.damage);
+        countMissing(done);
         if (prepare) {
           prepare(done.rows, done.prepared);
           done.rowCount = done.rows.size();
@@ -237,25 +321,21 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
         }
       }
       done.ready = true;
-      std::unique_lock lock(mutex);
-      slots[index % window] = std::move(done);
-      const bool awaited = index == consumed;  // the sink waits for slot `consumed` only
-      lock.unlock();
-      if (awaited) ready.notify_one();
+      if (!post(index, std::move(done))) return;
     }
   };
   std::vector<std::thread> workers;
   for (unsigned t = 0; t < threads; ++t) workers.emplace_back(decoder);
-  for (size_t i = 0; i < n; ++i) {
+  for (size_t i = 0; i < n;) {
     Slot slot;
     {
       std::unique_lock lock(mutex);
       ready.wait(lock, [&] { return slots[i % window].ready; });
       slot = std::move(slots[i % window]);
       slots[i % window] = Slot{};
-      consumed = i + 1;
+      if (!slot.more) consumed = ++i;
       lock.unlock();
-      room.notify_all();
+      if (!slot.more) room.notify_all();
     }
     if (slot.unreadable) ++counts_.unreadablePages;
     counts_.unreadableValues += slot.unreadableValues;
@@ -263,7 +343,17 @@ void TableStream::Read(const PreparedSink& sink, const Prepare& prepare, unsigne
       counts_.preparedRows += static_cast<int64_t>(slot.rowCount);
       counts_.preparedDeletedRows += static_cast<int64_t>(slot.deletedRows);
     }
-    if (read.StopRequested() || !sink(slot.rows, slot.prepared)) break;
+    if (!slot.more) ++counts_.pagesDone;
+    const bool go = !read.StopRequested() && sink(slot.rows, slot.prepared);
+    if (slot.more) {
+      slot.rows = {};  // the row goes before the next one is read
+      {
+        std::lock_guard lock(mutex);
+        partOut = false;
+      }
+      room.notify_all();
+    }
+    if (!go) break;
     if (prepare && slot.prepared.capacity() > 0) {
       slot.prepared.clear();
       std::lock_guard lock(mutex);

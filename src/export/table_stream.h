@@ -41,6 +41,7 @@ const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::st
 // events the decoders reported through the read context.
 struct TableReadCounts {
   int64_t pages = 0;             // data pages of the table's page list
+  int64_t pagesDone = 0;         // of them, handed over whole so far
   int64_t unreadablePages = 0;   // pages that could not be read as data pages
   int64_t unreadableValues = 0;  // values whose bytes could not be decoded
   int64_t preparedRows = 0, preparedDeletedRows = 0;  // rows handed over as prepared text
@@ -72,7 +73,8 @@ class TableStream {
 
   // Decodes every page and hands each page's rows to `sink` in page order;
   // stops early when `sink` returns false or a stop is requested. `threads`
-  // decoders run at once (0: one per processor).
+  // decoders run at once (0: one per processor). A page whose large values
+  // are too big to read ahead is handed over a row at a time.
   using PageSink = std::function<bool(std::vector<TypedRow>& rows)>;
   void Read(const PageSink& sink, unsigned threads = 0);
   // As Read, and `prepare` (safe to call from several threads at once)
@@ -80,6 +82,8 @@ class TableStream {
   // sink is handed with them (instead of the rows, which the decoder
   // keeps for its next page): a writer formats pages in parallel and
   // writes them in order. counts() tells how many rows the texts hold.
+  // The rows of a page handed over a row at a time come unprepared: the
+  // sink gets the row and an empty text.
   using PreparedSink = std::function<bool(std::vector<TypedRow>& rows, std::string& prepared)>;
   using Prepare = std::function<void(const std::vector<TypedRow>& rows, std::string& prepared)>;
   void Read(const PreparedSink& sink, const Prepare& prepare, unsigned threads = 0);

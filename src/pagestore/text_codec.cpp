@@ -220,6 +220,11 @@ std::u16string Utf8ToUtf16(std::string_view s) {
 
 void AppendJsonString(std::string_view text, std::string& out) {
   out.push_back('"');
+  AppendJsonEscaped(text, out);
+  out.push_back('"');
+}
+
+void AppendJsonEscaped(std::string_view text, std::string& out) {
   for (unsigned char c : text) {
     switch (c) {
       case '"': out += "\\\""; break;
@@ -238,7 +243,6 @@ void AppendJsonString(std::string_view text, std::string& out) {
         }
     }
   }
-  out.push_back('"');
 }
 
 }  // namespace pagewright

@@ -62,6 +62,8 @@ std::u16string Utf8ToUtf16(std::string_view text);
 // Appends UTF-8 text as a JSON string literal: quotes, backslashes and
 // control characters escaped, everything else as it is.
 void AppendJsonString(std::string_view text, std::string& out);
+// The same without the quotes.
+void AppendJsonEscaped(std::string_view text, std::string& out);
 
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, uint32_t codePoint);

@@ -63,6 +63,13 @@ class Gatherer {
 
  private:
   void Append(ByteSpan data) {
+    if (LargeValueBudget* budget = context_.largeValueBudget) {
+      if (budget->exceeded || data.size() > budget->left) {
+        budget->exceeded = true;
+        return;
+      }
+      budget->left -= data.size();
+    }
     size_t room = kMaxLargeValueBytes - std::min(bytes.size(), kMaxLargeValueBytes);
     size_t take = std::min(room, data.size());
     bytes.insert(bytes.end(), data.begin(), data.begin() + static_cast<long>(take));
@@ -92,7 +99,7 @@ std::unique_ptr<TextRecord> Gatherer::RecordOf(PageId id, int slot) {
 }
 
 void Gatherer::Link(PageId page, int slot, int depth) {
-  if (depth > kMaxLobDepth || context_.StopRequested()) return;
+  if (depth > kMaxLobDepth || context_.StopRequested() || context_.OverBudget()) return;
   if (!visited_.insert({page.fileId, page.page, slot}).second) return;
   // The record owns a copy of its bytes: the page may be replaced while the
   // structure is followed.
@@ -106,7 +113,11 @@ void Gatherer::Link(PageId page, int slot, int depth) {
 
 void Gatherer::Structure(ByteSpan g, int32_t n, int depth) {
   if (g.empty() || bytes.size() >= kMaxLargeValueBytes) return;
-  int32_t type = n < 10 ? static_cast<int32_t>(kNoStructure) : I16At(g, 8);
+  // The type is read whenever the structure's bytes hold it: the last data
+  // fragment of a value, and the small root of a value of up to three
+  // bytes, carry fewer than 10 bytes of payload, and those bytes are the
+  // value's.
+  int32_t type = g.size() < 10 ? static_cast<int32_t>(kNoStructure) : I16At(g, 8);
   if (type == 4 || type == 6) type = kLargeRoot;
   switch (type) {
     case kSmallRoot: {
@@ -218,7 +229,7 @@ std::string ReadTextPointerValue(ByteSpan pointer, DatabaseReader& reader, const
 std::vector<uint8_t> ReadInRowRootBytes(ByteSpan root, DatabaseReader& reader, const ReadContext& context) {
   Gatherer g(reader, context);
   for (int64_t at = 12; at + 12 <= static_cast<int64_t>(root.size()); at += 12) {
-    if (context.StopRequested()) break;
+    if (context.StopRequested() || context.OverBudget()) break;
     int32_t size = I32At(root, at);
     if (size <= 0) continue;
     int16_t file = I16At(root, at + 8);

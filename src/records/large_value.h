@@ -78,7 +78,9 @@ struct LargeValueFlags {
 // Gathers the bytes of the value behind a large-object structure (the data
 // of a text record, `payloadLength` bytes of payload), following links
 // through `reader`. Unreadable parts are left out and reported as damage,
-// as is a value cut at kMaxLargeValueBytes.
+// as is a value cut at kMaxLargeValueBytes. A value that would spend more
+// than the read context's large-value budget is left incomplete, without a
+// damage report, and the budget marked exceeded.
 std::vector<uint8_t> GatherLargeValue(ByteSpan structure, int32_t payloadLength, DatabaseReader& reader, const ReadContext& context);
 
 // Gathered bytes as a typed value: bytes (binary), UTF-16 text (unicode,

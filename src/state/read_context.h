@@ -11,6 +11,7 @@
 #define PAGEWRIGHT_STATE_READ_CONTEXT_H_
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "state/collation.h"
@@ -24,6 +25,14 @@ struct RowDecodeContext;  // the columns of a table, defined by the record layer
 // catalog, or the damaged (new) file, from which table rows are read once a
 // scan has completed.
 enum class PageSource : uint8_t { kOldFile, kNewFile };
+
+// The bytes the large values of one read may still gather. A read that
+// would go past it gives up (`exceeded`) and its values are incomplete: the
+// caller reads again in smaller parts. Belongs to one thread.
+struct LargeValueBudget {
+  size_t left = 0;
+  bool exceeded = false;
+};
 
 struct ReadContext {
   bool showDeleted = false;          // ghost records come back as rows
@@ -39,8 +48,10 @@ struct ReadContext {
   int32_t objectId = 0;  // the object being read, for damage reports
   const std::atomic<bool>* stop = nullptr;
   DamageReporter* damage = nullptr;
+  LargeValueBudget* largeValueBudget = nullptr;  // null: values are gathered whole
 
   bool StopRequested() const { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+  bool OverBudget() const { return largeValueBudget != nullptr && largeValueBudget->exceeded; }
   void Report(const DamageEvent& event) const {
     if (damage == nullptr) return;
     DamageEvent e = event;

@@ -1,6 +1,7 @@
 #include "tabledata/row_decoder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "records/binary_xml.h"
@@ -424,13 +425,24 @@ PageDecodePlan PlanFor(const RowDecodeContext& context) {
 
 void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const ReadContext& read,
                      const DecodeMode& mode, std::vector<TypedRow>& rows) {
+  DecodePageCellsFrom(page, context, reader, read, mode, rows, 0, SIZE_MAX);
+}
+
+size_t PageRecordCount(const CDataPage& page) {
+  return std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
+}
+
+size_t DecodePageCellsFrom(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
+                           const ReadContext& read, const DecodeMode& mode, std::vector<TypedRow>& rows, size_t from,
+                           size_t maxRows) {
   // The rows already in `rows` are reused (their cell lists keep their
   // room), so that decoding page after page into one list allocates little.
   size_t used = 0;
   const PageDecodePlan plan = PlanFor(context);
   const PageId here = page.header.thisPage;
-  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(page.header.slotCount, 0)), page.records.size());
-  for (size_t i = 0; i < n && !read.StopRequested(); ++i) {
+  const size_t n = PageRecordCount(page);
+  size_t i = from;
+  for (; i < n && used < maxRows && !read.StopRequested() && !read.OverBudget(); ++i) {
     const CPrimaryRecord* r = RecordAt(page, i);
     if (r == nullptr || r->status.kind == kIndexRecord || r->returnedThroughStub) continue;
     if (r->invalid) {
@@ -455,6 +467,7 @@ void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseR
     }
   }
   rows.resize(used);
+  return i;
 }
 
 std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,

@@ -53,6 +53,15 @@ std::vector<DecodedRow> DecodePage(const CDataPage& page, RowDecodeContext& cont
 void DecodePageCells(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader, const ReadContext& read,
                      const DecodeMode& mode, std::vector<TypedRow>& rows);
 
+// As DecodePageCells, for the records from slot `from` on, stopping after
+// `maxRows` rows or when the read context's large-value budget runs out;
+// returns the slot after the last record decoded (PageRecordCount(page)
+// when the page is done).
+size_t DecodePageCellsFrom(const CDataPage& page, RowDecodeContext& context, DatabaseReader& reader,
+                           const ReadContext& read, const DecodeMode& mode, std::vector<TypedRow>& rows, size_t from,
+                           size_t maxRows);
+size_t PageRecordCount(const CDataPage& page);
+
 // Reads a data page (file id 1 as `read` says; a catalog page from the old
 // file when `catalogPage`), builds its records with `context`'s columns and
 // decodes it; empty when the page cannot be read or is not a data page.

@@ -90,20 +90,38 @@ TEST(LargeValueTextPointer, EmptyValueIsASpaceAndUnreadableValueIsEmpty) {
   EXPECT_FALSE(ReadTextPointerBytes(TextPointer(LobLocation{empty.page, 9}), *f.reader, ReadContext()).has_value());
 }
 
-TEST(LargeValueDataFragment, PayloadBelowTenBytesHoldsNothing) {
+// A structure's payload may be shorter than its 10-byte header: a last
+// data fragment of a few bytes, or the small root of a value of up to three
+// bytes. Those bytes are the value's.
+TEST(LargeValueDataFragment, PayloadBelowTenBytesIsPartOfTheValue) {
   LobStore lob;
   LobLocation nine = lob.Place(DataFragmentStructure(Filled(9, 'n')));
   LobLocation ten = lob.Place(DataFragmentStructure(Filled(10, 't')));
   LobFile f(lob);
-  EXPECT_EQ(f.Text(TextPointer(nine)), " ");
+  EXPECT_EQ(f.Text(TextPointer(nine)), "nnnnnnnnn");
   EXPECT_EQ(f.Text(TextPointer(ten)), "tttttttttt");
-  // The same through a root: the short fragment adds nothing.
   LobStore lob2;
   LobLocation a = lob2.Place(DataFragmentStructure(Filled(9, 'n')));
   LobLocation b = lob2.Place(DataFragmentStructure(Filled(12, 'b')));
   Bytes root = TextPointer(lob2.Place(LargeRootStructure({{a, 9}, {b, 21}})));
   LobFile f2(lob2);
-  EXPECT_EQ(f2.Text(root), std::string(12, 'b'));
+  EXPECT_EQ(f2.Text(root), std::string(9, 'n') + std::string(12, 'b'));
+}
+
+TEST(LargeValueDataFragment, EveryLengthAroundTheFragmentSizeComesBackWhole) {
+  LobStore lob;
+  std::vector<std::pair<Bytes, Bytes>> values;  // pointer, value
+  for (size_t base : {size_t{0}, kLobFragmentBytes, 2 * kLobFragmentBytes})
+    for (size_t extra = 1; extra <= 12; ++extra) {
+      const Bytes value = RandomBytes(base + extra, static_cast<uint32_t>(base + extra));
+      values.emplace_back(lob.TextPointerTo(value), value);
+    }
+  LobFile f(lob);
+  for (const auto& [pointer, value] : values) {
+    const auto bytes = ReadTextPointerBytes(pointer, *f.reader, ReadContext());
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_TRUE(*bytes == value) << value.size() << " bytes came back as " << bytes->size();
+  }
 }
 
 TEST(LargeValueLargeRoot, FragmentsOf8000And100BytesGive8100Characters) {
