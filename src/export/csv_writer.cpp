@@ -130,12 +130,7 @@ class CsvWriter : public ExportWriter {
       case CellKind::kPlaceholder:
       case CellKind::kNotStored: break;
       case CellKind::kText: AppendField(v.text, out, file); break;
-      case CellKind::kBytes: {
-        out += "0x";
-        const ByteSpan all(v.bytes);
-        InParts(all.size(), file, [&](size_t at, size_t count) { AppendHex(all.subspan(at, count), out); });
-        break;
-      }
+      case CellKind::kBytes: AppendHexLiteral(v.bytes, out, file); break;
       case CellKind::kDateTime: AppendField(v.text, out); break;
       default: AppendNumber(v, out); break;
     }

@@ -127,6 +127,8 @@ void InParts(size_t size, OutputFile* file, Each&& each) {
     if (file != nullptr) file->MaybeFlush();
   }
 }
+// "0x" and the hex of `bytes`, made a part at a time as InParts makes it.
+void AppendHexLiteral(ByteSpan bytes, std::string& out, OutputFile* file);
 
 }  // namespace pagewright
 

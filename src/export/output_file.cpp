@@ -119,6 +119,11 @@ void AppendHex(ByteSpan bytes, std::string& out) {
   }
 }
 
+void AppendHexLiteral(ByteSpan bytes, std::string& out, OutputFile* file) {
+  out += "0x";
+  InParts(bytes.size(), file, [&](size_t at, size_t count) { AppendHex(bytes.subspan(at, count), out); });
+}
+
 void AppendNumber(const CellValue& v, std::string& out) {
   switch (v.kind) {
     case CellKind::kInteger: {

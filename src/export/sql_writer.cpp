@@ -131,12 +131,7 @@ class SqlWriter : public ExportWriter {
         break;
       }
       case CellKind::kText: AppendUnicodeLiteral(v.text, out, file); break;
-      case CellKind::kBytes: {
-        out += "0x";
-        const ByteSpan all(v.bytes);
-        InParts(all.size(), file, [&](size_t at, size_t count) { AppendHex(all.subspan(at, count), out); });
-        break;
-      }
+      case CellKind::kBytes: AppendHexLiteral(v.bytes, out, file); break;
       case CellKind::kDateTime: {
         std::string text = v.text;
         // datetime and smalldatetime read 'yyyy-mm-dd hh:mi:ss' by the

@@ -76,6 +76,17 @@ inline std::vector<CsvRecord> ParseCsv(const std::string& text, bool* wellFormed
   return out;
 }
 
+// Upper-case hex pairs, as the CSV and T-SQL exports write binary after 0x.
+inline std::string UpperHex(const std::vector<uint8_t>& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (uint8_t b : bytes) {
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 15]);
+  }
+  return out;
+}
+
 inline std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -17,16 +17,6 @@ namespace {
 
 using namespace build;
 
-std::string HexOf(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out;
-}
-
 Bytes FromBase64(const std::string& text) {
   auto value = [](char c) -> int {
     if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -73,7 +63,8 @@ class LargeValuesExport : public ::testing::TestWithParam<unsigned> {
       for (size_t at : {size_t{786431}, size_t{786432}, size_t{786433}, text.size() - 1}) text[at] = '"';
       text[1000] = ',';
       Bytes picture(1500000 + static_cast<size_t>(i));
-      for (size_t k = 0; k < picture.size(); ++k) picture[k] = static_cast<uint8_t>((k * 7 + static_cast<size_t>(i)) >> 2);
+      for (size_t k = 0; k < picture.size(); ++k)
+        picture[k] = static_cast<uint8_t>((k * 7 + static_cast<size_t>(i)) >> 2);
       texts_.push_back(text);
       pictures_.push_back(picture);
       t.rows.push_back({IntValue(i), ComplexValue(lob.TextPointerTo(Bytes(text.begin(), text.end()))),
@@ -125,7 +116,8 @@ TEST_P(LargeValuesExport, CsvHoldsEveryValueWholeAndTheDamageOnce) {
       if (c == '"') quoted.push_back('"');
       quoted.push_back(c);
     }
-    expected += std::to_string(i) + ",\"" + quoted + "\",0x" + HexOf(pictures_[static_cast<size_t>(i - 1)]) + "\r\n";
+    const std::string hex = testing::UpperHex(pictures_[static_cast<size_t>(i - 1)]);
+    expected += std::to_string(i) + ",\"" + quoted + "\",0x" + hex + "\r\n";
   }
   const std::string text = testing::ReadWholeFile(folder / "dbo.Big.csv");
   EXPECT_EQ(text.size(), expected.size());
@@ -173,7 +165,7 @@ TEST_P(LargeValuesExport, SqliteHoldsEveryValueWhole) {
   for (int i = 1; i <= kBig; ++i)
     EXPECT_TRUE(lines[static_cast<size_t>(i)] == std::to_string(i) + "|" +
                                                      std::to_string(texts_[static_cast<size_t>(i - 1)].size()) + "|" +
-                                                     HexOf(pictures_[static_cast<size_t>(i - 1)]))
+                                                     testing::UpperHex(pictures_[static_cast<size_t>(i - 1)]))
         << "row " << i;
 }
 

@@ -33,16 +33,6 @@ struct GeneratedRow {
   std::string sqlite;  // "Id|quote(Word)|quote(Wide)|hex(Blob)|Amount to 4 places|__deleted"
 };
 
-std::string Hex(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 15]);
-  }
-  return out;
-}
-
 std::string CsvField(const std::string& text) {
   if (!text.empty() && text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string out = "\"";
@@ -123,8 +113,8 @@ GeneratedRow Generate(int i) {
     Bytes blob(static_cast<size_t>((i * 13) % 41));
     for (size_t k = 0; k < blob.size(); ++k) blob[k] = static_cast<uint8_t>(i * 7 + static_cast<int>(k));
     g.values.push_back(RawValue(blob));
-    g.csv.push_back("0x" + Hex(blob));
-    sqlite += "|" + Hex(blob);
+    g.csv.push_back("0x" + testing::UpperHex(blob));
+    sqlite += "|" + testing::UpperHex(blob);
   }
 
   const int64_t amount = (static_cast<int64_t>(i) * 98765) % 4000000 - 2000000;
