@@ -487,6 +487,8 @@ std::vector<ColumnDescriptor> LoadDetailsInto(const DatabaseCatalog& c, ObjectDe
       cd.scale = col.scale;
       cd.collationId = col.collationId;
       cd.identityText = col.identityText;
+      cd.identityNotForReplication = static_cast<uint8_t>(!col.identityText.empty() && (col.status & 0x10000) != 0);
+      cd.computed = static_cast<uint8_t>((col.status >> 4) & 1);
       cd.nullable = static_cast<uint8_t>(1 - (col.status & 1));
       cd.sparse = static_cast<uint8_t>((col.status >> 24) & 1);
       cd.statusBit3 = static_cast<uint8_t>((col.status >> 3) & 1);

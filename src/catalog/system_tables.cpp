@@ -354,7 +354,9 @@ void ReadColumns(const CDataPage& page, WalkContext& ctx, std::vector<ColumnRow>
       ReadField<int32_t>(f, 33, c.defaultObjectId);
       c.ruleObjectId = I32At(f, 37, -1);
       c.name = NameOrPlaceholder(r, ctx.repairCounter, "RepairColumn");
-      if (c.status == 5 && r.values.size() >= 2) c.identityText = IdentityText(r.Bytes(r.values[1]));
+      // Status bit 2 marks an identity column; other bits sit beside it
+      // (bit 0 NOT NULL, bit 16 NOT FOR REPLICATION).
+      if ((c.status & 4) != 0 && r.values.size() >= 2) c.identityText = IdentityText(r.Bytes(r.values[1]));
     }
     out.push_back(std::move(c));
   });

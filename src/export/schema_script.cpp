@@ -30,6 +30,13 @@ std::string Trimmed(std::string text) {
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+// sysschobjs status bits of a foreign key. 0x400: created WITH NOCHECK
+// (the rows were not checked against it). 0x4000 alone in its pair of bits:
+// ON DELETE CASCADE; the pair's other values are left unread.
+constexpr int32_t kForeignKeyNotTrusted = 0x400;
+constexpr int32_t kForeignKeyDeleteActionBits = 0xC000;
+constexpr int32_t kForeignKeyDeleteCascade = 0x4000;
+
 std::string ColumnList(const std::vector<std::string>& columns) {
   std::string out = "(";
   for (size_t i = 0; i < columns.size(); ++i) out += (i ? ", " : "") + Bracketed(columns[i]);
@@ -71,7 +78,8 @@ SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, c
   return s;
 }
 
-std::string CreateTableScript(const SchemaSource& source, const TableEntry& table) {
+std::string CreateTableScript(const SchemaSource& source, const TableEntry& table,
+                              std::vector<std::string>* computedColumns) {
   const DatabaseCatalog& catalog = *source.catalog;
   const LoadedDetails loaded = LoadObjectDetails(catalog, table.name, "U ", {});
   const ObjectDetails& details = loaded.details;
@@ -100,22 +108,46 @@ std::string CreateTableScript(const SchemaSource& source, const TableEntry& tabl
 
   std::string out = "CREATE TABLE " + QuotedTableName(table) + " (\n";
   bool first = true;
+  std::vector<std::string> declared;
   for (const ColumnDescriptor& c : columns) {
-    if (c.physicalColumnId == kNotStoredColumn || c.name.empty()) continue;
+    if (c.name.empty()) continue;
+    const bool stored = c.physicalColumnId != kNotStoredColumn;
+    // A computed column is declared by its expression (PERSISTED when its
+    // values are stored). Without the expression a stored one is declared
+    // by its type so its values still have a place; an unstored one has
+    // nothing to declare.
+    const std::string expression = c.computed ? ComputedColumnTextFor(tableId, c.columnId, source.modules, source.codePage)
+                                              : std::string();
+    if (!stored && expression.empty()) continue;
     out += first ? "  " : ",\n  ";
     first = false;
+    declared.push_back(c.name);
+    if (!expression.empty()) {
+      if (computedColumns != nullptr) computedColumns->push_back(c.name);
+      out += Bracketed(c.name) + " AS " + Trimmed(expression);
+      if (stored) out += c.nullable ? " PERSISTED" : " PERSISTED NOT NULL";
+      continue;
+    }
     out += Bracketed(c.name) + " " + DeclaredType(c);
     if (!c.identityText.empty()) {
       std::string identity = c.identityText;  // "identity(1,1)"
       std::transform(identity.begin(), identity.end(), identity.begin(),
                      [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
       out += " " + identity;
+      if (c.identityNotForReplication) out += " NOT FOR REPLICATION";
     }
     out += c.nullable ? " NULL" : " NOT NULL";
     if (auto d = defaults.find(c.name); d != defaults.end())
       out += " CONSTRAINT " + Bracketed(d->second.first) + " DEFAULT " + d->second.second;
   }
-  // The primary key, its columns in key order, and the unique keys.
+  // The primary key, its columns in key order, and the unique keys. A key
+  // over a column the statement cannot declare would fail the whole
+  // statement: it is named in a comment instead.
+  auto allDeclared = [&](const std::vector<std::string>& names) {
+    return std::all_of(names.begin(), names.end(),
+                       [&](const std::string& n) { return std::find(declared.begin(), declared.end(), n) != declared.end(); });
+  };
+  std::string leftOut;
   std::vector<std::string> key;
   for (const PrimaryKeyColumnEntry& k : details.primaryKeyColumns)
     if (std::find(key.begin(), key.end(), k.columnName) == key.end()) key.push_back(k.columnName);
@@ -124,13 +156,18 @@ std::string CreateTableScript(const SchemaSource& source, const TableEntry& tabl
     const std::string name = BareConstraintName(con.name, table.schema);
     std::vector<std::string> columnsOfKey = con.isPrimaryKey ? key : KeyColumnsOfConstraint(catalog, details, tableId, name);
     if (columnsOfKey.empty()) continue;
+    if (!allDeclared(columnsOfKey)) {
+      leftOut += "-- " + Bracketed(name) + " left out: its columns " + ColumnList(columnsOfKey) + " are not all declared.\n";
+      if (con.isPrimaryKey) key.clear();
+      continue;
+    }
     out += ",\n  CONSTRAINT " + Bracketed(name) + (con.isPrimaryKey ? " PRIMARY KEY " : " UNIQUE ") + ColumnList(columnsOfKey);
     if (con.isPrimaryKey) key.clear();
   }
-  if (!key.empty()) out += ",\n  PRIMARY KEY " + ColumnList(key);
+  if (!key.empty() && allDeclared(key)) out += ",\n  PRIMARY KEY " + ColumnList(key);
   for (const auto& [name, text] : checks) out += ",\n  CONSTRAINT " + Bracketed(name) + " CHECK " + text;
   out += "\n);\n";
-  return out;
+  return leftOut + out;
 }
 
 std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables) {
@@ -153,10 +190,13 @@ std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std
     std::string referencedName;
     if (auto r = byName.find(referenced); r != byName.end()) referencedName = QuotedTableName(*r->second);
     else referencedName = BracketedName(referenced);
-    std::string text = "ALTER TABLE " + QuotedTableName(table) + " ADD ";
+    const int32_t status = source.catalog->legacyCatalog ? 0 : pairs[0]->constraintStatus;
+    std::string text = "ALTER TABLE " + QuotedTableName(table) + ((status & kForeignKeyNotTrusted) ? " WITH NOCHECK ADD " : " ADD ");
     if (!pairs[0]->constraintName.empty())
       text += "CONSTRAINT " + Bracketed(BareConstraintName(pairs[0]->constraintName, table.schema)) + " ";
-    text += "FOREIGN KEY " + ColumnList(from) + " REFERENCES " + referencedName + " " + ColumnList(to) + ";\n";
+    text += "FOREIGN KEY " + ColumnList(from) + " REFERENCES " + referencedName + " " + ColumnList(to);
+    if ((status & kForeignKeyDeleteActionBits) == kForeignKeyDeleteCascade) text += " ON DELETE CASCADE";
+    text += ";\n";
     out.push_back(std::move(text));
   }
   return out;

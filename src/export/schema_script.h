@@ -1,8 +1,10 @@
 // The T-SQL that re-creates a database's schema: CREATE TABLE with the
 // declared types (nvarchar(20), not the stored byte length), NULL / NOT
-// NULL, IDENTITY(seed, increment), defaults, the primary key, unique keys
-// and check constraints; the foreign keys as ALTER TABLE statements; the
-// stored text of views, procedures, functions and triggers.
+// NULL, IDENTITY(seed, increment) [NOT FOR REPLICATION], computed columns
+// by their expressions, defaults, the primary key, unique keys and check
+// constraints; the foreign keys as ALTER TABLE statements (WITH NOCHECK and
+// ON DELETE CASCADE as created); the stored text of views, procedures,
+// functions and triggers.
 #ifndef PAGEWRIGHT_EXPORT_SCHEMA_SCRIPT_H_
 #define PAGEWRIGHT_EXPORT_SCHEMA_SCRIPT_H_
 
@@ -32,9 +34,11 @@ struct SchemaSource {
 // Reads the module texts of the open database.
 SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, const DatabaseCatalog& catalog);
 
-// The CREATE TABLE statement of a table, columns in table order, computed
-// columns left out.
-std::string CreateTableScript(const SchemaSource& source, const TableEntry& table);
+// The CREATE TABLE statement of a table, columns in table order; computed
+// columns as "AS (expression)", PERSISTED when stored. `computedColumns`
+// gets the names declared so (their values cannot be inserted).
+std::string CreateTableScript(const SchemaSource& source, const TableEntry& table,
+                              std::vector<std::string>* computedColumns = nullptr);
 
 // The foreign keys whose table is one of `tables`, one ALTER TABLE each.
 std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables);

@@ -8,8 +8,9 @@
 // Literals: N'...' for text (quotes doubled), 0x... for binary, numbers as
 // they are, dates in forms that no DATEFORMAT or language setting reads
 // differently ('1996-07-04T00:00:00.000' for datetime, ISO forms for the
-// other date types). timestamp columns take no explicit values and are
-// left out of the INSERTs.
+// other date types). timestamp columns and persisted computed columns take
+// no explicit values and are left out of the INSERTs.
+#include <algorithm>
 #include <set>
 
 #include "export/export_writer.h"
@@ -56,7 +57,8 @@ class SqlWriter : public ExportWriter {
       AppendUnicodeLiteral("CREATE SCHEMA " + Bracketed(schema), out);
       out += ");\nGO\n";
     }
-    out += CreateTableScript(source_, table.entry);
+    std::vector<std::string> computed;
+    out += CreateTableScript(source_, table.entry, &computed);
     out += "GO\n";
     tables_.push_back(table.entry);
     name_ = QuotedTableName(table.entry);
@@ -67,6 +69,7 @@ class SqlWriter : public ExportWriter {
     for (size_t i = 0; i < table.columns.size(); ++i) {
       const ColumnDescriptor& c = table.columns[i];
       if (c.typeIndex == kTypeTimestamp) continue;
+      if (std::find(computed.begin(), computed.end(), c.name) != computed.end()) continue;
       written_.push_back(i);
       types_.push_back(c.typeIndex);
       columnList_ += (columnList_.empty() ? "" : ", ") + Bracketed(c.name);

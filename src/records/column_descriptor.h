@@ -41,6 +41,10 @@ struct ColumnDescriptor {
   std::string referencedTableName;
   std::string referencedColumnName;
   std::string identityText;
+  uint8_t identityNotForReplication = 0;
+  // A computed column: its value is the table's expression, stored only
+  // when the column is persisted (a physical column of its own).
+  uint8_t computed = 0;
   uint8_t keyFlags = 0;
   int32_t collationId = 0;
 };

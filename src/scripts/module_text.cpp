@@ -9,6 +9,7 @@ namespace {
 constexpr int32_t kSysobjvalues = 60;
 constexpr int32_t kSyscomments = 6;
 constexpr int32_t kDefinitionClass = 1;
+constexpr int32_t kComputedColumnClass = 2;  // object: the table, sub id: the column
 }  // namespace
 
 std::vector<ColumnDescriptor> SysobjvaluesColumns() {
@@ -77,17 +78,37 @@ void RetrieveModuleValues(DatabaseReader& reader, const ReadContext& read, const
   Emit(events, ReadEventCode::kModulesRetrieved);
 }
 
-std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values,
-                          int32_t codePage) {
+namespace {
+
+// The pieces `take` accepts, decoded and joined in order.
+template <typename Take>
+std::string JoinedText(const std::vector<ModuleValue>& values, int32_t codePage, Take take) {
   std::string result;
   for (const auto& v : values) {
-    if (v.objectId != objectIdText) continue;
-    if (v.valueClass != -1 && v.valueClass != kDefinitionClass) continue;  // statistics, properties
+    if (!take(v)) continue;
     auto decoded = DecodeModuleText(v.value, TextKindOf(v), codePage);
     if (!decoded) continue;
     if (decoded->wide || decoded->text != result) result += decoded->text;
   }
   return result;
+}
+
+}  // namespace
+
+std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values,
+                          int32_t codePage) {
+  return JoinedText(values, codePage, [&](const ModuleValue& v) {
+    // Other value classes hold statistics, properties and computed columns.
+    return v.objectId == objectIdText && (v.valueClass == -1 || v.valueClass == kDefinitionClass);
+  });
+}
+
+std::string ComputedColumnTextFor(int32_t tableId, int32_t columnId, const std::vector<ModuleValue>& values,
+                                  int32_t codePage) {
+  const std::string table = std::to_string(tableId), column = std::to_string(columnId);
+  return JoinedText(values, codePage, [&](const ModuleValue& v) {
+    return v.valueClass == kComputedColumnClass && v.objectId == table && v.subObjectId == column;
+  });
 }
 
 std::string Bracketed(const std::string& identifier) {

@@ -40,6 +40,12 @@ void RetrieveModuleValues(DatabaseReader& reader, const ReadContext& read, const
 std::string ModuleTextFor(const std::string& objectIdText, const std::vector<ModuleValue>& values,
                           int32_t codePage = 0);
 
+// The expression of a computed column as stored ("(a*b)"): sysobjvalues'
+// value class 2 rows of the table and column id; empty when none is there
+// (SQL Server 2000 catalogs keep it in syscomments, not read here).
+std::string ComputedColumnTextFor(int32_t tableId, int32_t columnId, const std::vector<ModuleValue>& values,
+                                  int32_t codePage = 0);
+
 // Scripts for key and constraint nodes, valid T-SQL: the table is
 // schema-qualified ("dbo.Orders"), constraint and column names are bare;
 // identifiers are bracketed.

@@ -62,7 +62,10 @@ TEST(ColumnReader, MissingNamesGetNumberedPlaceholders) {
   EXPECT_EQ(counter, 2u);
 }
 
-TEST(ColumnReader, IdentityOnlyForStatusFiveWithAValue) {
+// Status bit 2 marks identity whatever bits sit beside it: 5 is NOT NULL
+// identity, 0x10005 the same NOT FOR REPLICATION (AdventureWorksLT's
+// CustomerID); 1 is a NOT NULL column whose var 1 is not an identity value.
+TEST(ColumnReader, IdentityForEveryStatusWithTheIdentityBitAndAValue) {
   uint64_t counter = 0;
   AppState state;
   build::TempFile unused(std::vector<uint8_t>(8192, 0));
@@ -70,12 +73,15 @@ TEST(ColumnReader, IdentityOnlyForStatusFiveWithAValue) {
   const ReadContext read = Ctx(state);
   WalkContext ctx{*reader, read, counter};
   Bytes identity = Concat({LE<int32_t>(1), LE<int32_t>(100), LE<int32_t>(5)});
-  auto page = PageOf({ColumnRowBytes(500, 1, 5, {Utf16(u"A"), identity}), ColumnRowBytes(500, 2, 1, {Utf16(u"B"), identity})});
+  auto page = PageOf({ColumnRowBytes(500, 1, 5, {Utf16(u"A"), identity}), ColumnRowBytes(500, 2, 1, {Utf16(u"B"), identity}),
+                      ColumnRowBytes(500, 3, 0x10005, {Utf16(u"C"), identity}), ColumnRowBytes(500, 4, 5, {Utf16(u"D")})});
   std::vector<ColumnRow> rows;
   ReadColumns(*page, ctx, rows);
-  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0].identityText, "identity(100,5)");
   EXPECT_EQ(rows[1].identityText, "");
+  EXPECT_EQ(rows[2].identityText, "identity(100,5)");
+  EXPECT_EQ(rows[3].identityText, "") << "no identity value";
 }
 
 TEST(ColumnReader, ShortRowsAreAddedWithDefaults) {
