@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/activity_log.h"
+#include "app/loss_report.h"
 #include "app/output_guard.h"
 #include "app/read_texts.h"
 #include "catalog/object_details.h"
@@ -172,6 +173,20 @@ bool Open(const DataArguments& a, OpenedDatabase& db) {
   return true;
 }
 
+// What the open found lost (secondary files not found, files shorter than
+// their allocation maps), each on standard error and in `log` when open;
+// true when there was something. A database whose catalog gave no user
+// table is said so too.
+bool ReportOpenLosses(const OpenedDatabase& db, const std::string& mdf, ActivityLog* log = nullptr) {
+  const std::vector<std::string> losses = OpenLosses(*db.reader, *db.catalog);
+  for (const std::string& line : losses) {
+    std::fprintf(stderr, "pagewright: %s\n", line.c_str());
+    if (log != nullptr && log->isOpen()) log->Line(line);
+  }
+  if (db.tables.empty()) std::fprintf(stderr, "pagewright: %s: the catalog names no user table\n", mdf.c_str());
+  return !losses.empty();
+}
+
 // The tables the user named (all when none); false with a message for a
 // name that matches none.
 bool PickTables(const OpenedDatabase& db, const std::vector<std::string>& names, std::vector<const TableEntry*>& out) {
@@ -222,6 +237,11 @@ int RunExport(const std::vector<std::string>& args) {
   }
   OpenedDatabase db;
   if (!Open(a, db)) return 1;
+  ActivityLog log;
+  if (!a.logFolder.empty() && !log.Open(a.logFolder))
+    std::fprintf(stderr, "pagewright: %s: cannot write the activity log there\n", a.logFolder.c_str());
+  if (log.isOpen()) log.Line("Export of " + a.positional[0] + " as " + a.format + " to " + a.output);
+  const bool lost = ReportOpenLosses(db, a.positional[0], &log);
   std::vector<const TableEntry*> tables;
   if (!PickTables(db, a.tables, tables)) return 1;
 
@@ -252,11 +272,6 @@ int RunExport(const std::vector<std::string>& args) {
   settings.showDeleted = a.showDeleted;
   settings.threads = a.threads;
 
-  ActivityLog log;
-  if (!a.logFolder.empty() && !log.Open(a.logFolder))
-    std::fprintf(stderr, "pagewright: %s: cannot write the activity log there\n", a.logFolder.c_str());
-  if (log.isOpen()) log.Line("Export of " + a.positional[0] + " as " + a.format + " to " + a.output);
-
   TerminalProgress bar;
   bar.Show();
   auto started = std::chrono::steady_clock::now();
@@ -285,7 +300,11 @@ int RunExport(const std::vector<std::string>& args) {
   ExportResult result = RunExport(db, tables, settings, progress, summary);
   bar.Hide();
   if (!result.finished) std::fprintf(stderr, "pagewright export: %s\n", result.error.c_str());
-  return result.ExitCode();
+  // Pages lost with the file's end or a missing file are lost rows even
+  // when every table read cleanly; with no table at all nothing was saved.
+  const int code = result.ExitCode();
+  if (lost && code == 0) return tables.empty() ? 1 : 2;
+  return code;
 }
 
 int RunSchema(const std::vector<std::string>& args) {
@@ -297,11 +316,12 @@ int RunSchema(const std::vector<std::string>& args) {
   }
   OpenedDatabase db;
   if (!Open(a, db)) return 1;
+  const bool lost = ReportOpenLosses(db, a.positional[0]);
   std::vector<const TableEntry*> tables;
   if (!PickTables(db, std::vector<std::string>(a.positional.begin() + 1, a.positional.end()), tables)) return 1;
   SchemaSource source = LoadSchemaSource(*db.reader, db.read, *db.catalog);
   for (const TableEntry* t : tables) std::printf("%s\n", CreateTableScript(source, *t).c_str());
-  return 0;
+  return lost ? 2 : 0;
 }
 
 int RunTables(const std::vector<std::string>& args) {
@@ -313,6 +333,7 @@ int RunTables(const std::vector<std::string>& args) {
   }
   OpenedDatabase db;
   if (!Open(a, db)) return 1;
+  const bool lost = ReportOpenLosses(db, a.positional[0]);
   if (a.json) std::printf("[");
   bool first = true;
   for (const TableEntry& t : db.tables) {
@@ -338,7 +359,7 @@ int RunTables(const std::vector<std::string>& args) {
     first = false;
   }
   if (a.json) std::printf("%s]\n", first ? "" : "\n");
-  return 0;
+  return lost ? 2 : 0;
 }
 
 }  // namespace pagewright::cli

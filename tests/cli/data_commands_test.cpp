@@ -146,5 +146,32 @@ TEST(DataCommands, ADamagedPageIsCountedAndGivesExitTwoWhileTheOtherTablesAreWri
   EXPECT_EQ(testing::SplitLines(run.out).size(), 0u) << "nothing on standard output but data";
 }
 
+// A file cut short loses the pages past its end: export, tables and schema
+// say so and never exit 0, whether the cut leaves some tables (exit 2) or
+// none (export 1: nothing could be saved).
+TEST(DataCommands, AFileCutShortIsSaidAndNeverExitsZero) {
+  PAGEWRIGHT_REQUIRE_CORPUS();
+  std::ifstream in(Northwind(), std::ios::binary);
+  const std::vector<uint8_t> whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(whole.size() % 8192, 0u);
+  const size_t pages = whole.size() / 8192;
+  for (const size_t keep : {size_t{12}, pages / 2, pages - 9}) {
+    SCOPED_TRACE(keep);
+    build::TempFile file(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep * 8192)));
+    const auto out = file.folder() / "csv";
+    CommandRun run = RunPagewright("export " + ShellQuote(file.str()) + " --format csv --output " + ShellQuote(out.string()));
+    EXPECT_NE(run.err.find("File " + file.str() + " is shorter than its allocation maps: "), std::string::npos) << run.err;
+    const bool tablesLeft = run.err.find("the catalog names no user table") == std::string::npos;
+    EXPECT_EQ(run.exitCode, tablesLeft ? 2 : 1) << run.err;
+    if (keep == 12) EXPECT_FALSE(tablesLeft) << "12 pages hold no catalog";
+    if (keep == pages / 2) EXPECT_TRUE(tablesLeft);
+    for (const char* command : {"tables ", "schema "}) {
+      CommandRun listed = RunPagewright(command + ShellQuote(file.str()));
+      EXPECT_EQ(listed.exitCode, 2) << command << listed.err;
+      EXPECT_NE(listed.err.find("is shorter than its allocation maps"), std::string::npos) << command;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pagewright
