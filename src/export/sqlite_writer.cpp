@@ -1,11 +1,14 @@
 // SQLite: one database file, a table per source table named
 // "schema.table", columns declared with the SQLite affinity of their SQL
-// Server type (INTEGER, REAL, NUMERIC for exact numbers, TEXT, BLOB), one
-// transaction per table. The file is built under a temporary name and
-// renamed into place once every table is in.
+// Server type (INTEGER, REAL, NUMERIC for exact numbers of up to 15
+// digits, none for longer ones, TEXT, BLOB), one transaction per table.
+// The file is built under a temporary name and renamed into place once
+// every table is in.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <random>
 
 #include "export/export_writer.h"
@@ -24,8 +27,14 @@ std::string Quoted(const std::string& name) {
   return out + "\"";
 }
 
-const char* AffinityOf(int32_t typeIndex) {
-  switch (typeIndex) {
+// NUMERIC affinity turns text that reads as a number into INTEGER or REAL,
+// keeping 15 significant digits: money and decimals of more digits are
+// declared without a type (no affinity), so a value no SQLite number holds
+// exactly stays its digits.
+constexpr int kExactDigitsOfReal = 15;
+
+const char* AffinityOf(const ColumnDescriptor& column) {
+  switch (column.typeIndex) {
     case kTypeBigint:
     case kTypeBit:
     case kTypeInt:
@@ -33,10 +42,10 @@ const char* AffinityOf(int32_t typeIndex) {
     case kTypeTinyint: return "INTEGER";
     case kTypeFloat:
     case kTypeReal: return "REAL";
-    case kTypeMoney:
-    case kTypeSmallmoney:
+    case kTypeMoney: return "";
     case kTypeNumeric:
-    case kTypeDecimal: return "NUMERIC";
+    case kTypeDecimal: return column.precision > kExactDigitsOfReal ? "" : "NUMERIC";
+    case kTypeSmallmoney: return "NUMERIC";
     case kTypeBinary:
     case kTypeVarbinary:
     case kTypeImage:
@@ -64,7 +73,8 @@ class SqliteWriter : public ExportWriter {
     std::string create = "CREATE TABLE " + name + " (";
     std::string insert = "INSERT INTO " + name + " VALUES (";
     for (size_t i = 0; i < table.columns.size(); ++i) {
-      create += (i ? ", " : "") + Quoted(table.columns[i].name) + " " + AffinityOf(table.columns[i].typeIndex);
+      const std::string affinity = AffinityOf(table.columns[i]);
+      create += (i ? ", " : "") + Quoted(table.columns[i].name) + (affinity.empty() ? "" : " " + affinity);
       insert += i ? ",?" : "?";
     }
     if (table.withDeleted) {
@@ -183,14 +193,40 @@ class SqliteWriter : public ExportWriter {
     }
   }
 
+  // An exact decimal ("-1234.5600"): INTEGER when it is a whole number
+  // that fits, REAL when its significant digits are few enough for a double
+  // to give them back, else its text.
+  static int BindDecimal(sqlite3_stmt* statement, int k, const std::string& text) {
+    auto asText = [&] { return sqlite3_bind_text64(statement, k, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8); };
+    const size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+    const size_t point = std::min(text.find('.'), text.size());
+    const std::string whole = text.substr(sign, point - sign);
+    std::string fraction = point < text.size() ? text.substr(point + 1) : std::string();
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    std::string digits = whole + fraction;
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return asText();
+    long long n = 0;
+    if (fraction.empty() && std::from_chars(text.data(), text.data() + point, n).ec == std::errc())
+      return sqlite3_bind_int64(statement, k, n);
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+    while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    // from_chars reads '.' whatever the process locale (the window sets the
+    // user's).
+    double real = 0;
+    if (digits.size() <= static_cast<size_t>(kExactDigitsOfReal) &&
+        std::from_chars(text.data(), text.data() + text.size(), real).ec == std::errc())
+      return sqlite3_bind_double(statement, k, real);
+    return asText();
+  }
+
   static bool Bind(sqlite3_stmt* statement, int k, const CellValue& v) {
     int rc;
     switch (v.kind) {
       case CellKind::kInteger:
       case CellKind::kBool: rc = sqlite3_bind_int64(statement, k, v.integer); break;
       case CellKind::kFloat: rc = sqlite3_bind_double(statement, k, v.real); break;
+      case CellKind::kDecimal: rc = BindDecimal(statement, k, v.text); break;
       case CellKind::kText:
-      case CellKind::kDecimal:
       case CellKind::kDateTime:
         rc = sqlite3_bind_text64(statement, k, v.text.data(), v.text.size(), SQLITE_STATIC, SQLITE_UTF8);
         break;

@@ -4,6 +4,7 @@
 // names a user may give a table.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "csv_reading.h"
@@ -109,6 +110,47 @@ TEST(SqliteWriter, StorageClassesFollowTheValues) {
             "3|null|NULL|NULL||null|null|||0\n"
             "4|text|'a,\"b\"\r\nc'|'tab\there'|FF|blob|integer|1.0e+300|1|0\n"
             "5|text|'gone'|NULL||null|null|||1\n");
+}
+
+// SQLite keeps 15 significant digits of any text it turns into a number:
+// money and long decimals are declared without affinity, and each value is
+// stored as INTEGER or REAL only where that holds it exactly, else as its
+// digits.
+TEST(SqliteWriter, MoneyAndLongDecimalsKeepEveryDigit) {
+  if (std::system("sqlite3 -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "the sqlite3 shell is not installed";
+  TempFile file("money.mdf");
+  CatalogBuilder b;
+  TableDef t;
+  t.name = "Money";
+  t.columns = {IntColumn("Id", false), MoneyColumn("Amount"), DecimalColumn("Long", 28, 10), DecimalColumn("Short", 10, 2)};
+  t.rows = {
+      {IntValue(1), MoneyValue(INT64_MAX), DecimalValue(false, 12345678901234567891ull, 28), DecimalValue(false, 123456, 10)},
+      {IntValue(2), MoneyValue(INT64_MIN), DecimalValue(true, 10000000000000000000ull, 28), DecimalValue(true, 5, 10)},
+      {IntValue(3), MoneyValue(123400), DecimalValue(false, 25, 28), DecimalValue(false, 0, 10)},
+      {IntValue(4), MoneyValue(100000000), Null(), Null()},
+  };
+  b.AddTable(t);
+  b.Build().WriteTo(file.path());
+  const auto db = file.folder() / "money.sqlite";
+  ExportResult result = testing::ExportFile(file.path(), ExportFormat::kSqlite, db);
+  ASSERT_TRUE(result.finished) << result.error;
+  auto shell = [&](const std::string& sql) {
+    std::FILE* pipe = popen(("sqlite3 -separator '|' '" + db.string() + "' \"" + sql + "\"").c_str(), "r");
+    std::string out;
+    char buf[1024];
+    size_t n;
+    while (pipe != nullptr && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    if (pipe != nullptr) pclose(pipe);
+    return out;
+  };
+  EXPECT_EQ(shell("select sql from sqlite_master"),
+            "CREATE TABLE \"dbo.Money\" (\"Id\" INTEGER, \"Amount\", \"Long\", \"Short\" NUMERIC)\n");
+  EXPECT_EQ(shell("select Id, typeof(Amount), Amount, typeof(Long), Long, typeof(Short), Short from \\\"dbo.Money\\\" order by Id"),
+            "1|text|922337203685477.5807|text|1234567890.1234567891|real|1234.56\n"
+            "2|text|-922337203685477.5808|integer|-1000000000|real|-0.05\n"
+            "3|real|12.34|real|2.5e-09|integer|0\n"
+            "4|integer|10000|null||null|\n");
+  EXPECT_EQ(shell("select sum(Amount) from \\\"dbo.Money\\\" where Id > 2"), "10012.34\n");
 }
 
 TEST(TableNames, CaseBracketsAndSchemaFormsFindTheTableAndMissesSuggestOne) {
