@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "export/export_writer.h"
 #include "records/value_format.h"
 #include "scripts/module_text.h"
 
@@ -79,7 +80,7 @@ SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, c
 }
 
 std::string CreateTableScript(const SchemaSource& source, const TableEntry& table,
-                              std::vector<std::string>* computedColumns) {
+                              std::vector<std::string>* computedColumns, bool deletedColumn) {
   const DatabaseCatalog& catalog = *source.catalog;
   const LoadedDetails loaded = LoadObjectDetails(catalog, table.name, "U ", {});
   const ObjectDetails& details = loaded.details;
@@ -140,6 +141,10 @@ std::string CreateTableScript(const SchemaSource& source, const TableEntry& tabl
     if (auto d = defaults.find(c.name); d != defaults.end())
       out += " CONSTRAINT " + Bracketed(d->second.first) + " DEFAULT " + d->second.second;
   }
+  if (deletedColumn) {
+    out += std::string(first ? "  " : ",\n  ") + Bracketed(kDeletedColumn) + " bit NOT NULL";
+    first = false;
+  }
   // The primary key, its columns in key order, and the unique keys. A key
   // over a column the statement cannot declare would fail the whole
   // statement: it is named in a comment instead.
@@ -170,7 +175,8 @@ std::string CreateTableScript(const SchemaSource& source, const TableEntry& tabl
   return leftOut + out;
 }
 
-std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables) {
+std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables,
+                                           bool noCheck) {
   std::map<std::string, const TableEntry*> byName;
   for (const auto& t : tables) byName[t.name] = &t;
   // Column pairs by constraint, in key order.
@@ -191,7 +197,8 @@ std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std
     if (auto r = byName.find(referenced); r != byName.end()) referencedName = QuotedTableName(*r->second);
     else referencedName = BracketedName(referenced);
     const int32_t status = source.catalog->legacyCatalog ? 0 : pairs[0]->constraintStatus;
-    std::string text = "ALTER TABLE " + QuotedTableName(table) + ((status & kForeignKeyNotTrusted) ? " WITH NOCHECK ADD " : " ADD ");
+    const bool unchecked = noCheck || (status & kForeignKeyNotTrusted) != 0;
+    std::string text = "ALTER TABLE " + QuotedTableName(table) + (unchecked ? " WITH NOCHECK ADD " : " ADD ");
     if (!pairs[0]->constraintName.empty())
       text += "CONSTRAINT " + Bracketed(BareConstraintName(pairs[0]->constraintName, table.schema)) + " ";
     text += "FOREIGN KEY " + ColumnList(from) + " REFERENCES " + referencedName + " " + ColumnList(to);

@@ -37,11 +37,15 @@ SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, c
 // The CREATE TABLE statement of a table, columns in table order; computed
 // columns as "AS (expression)", PERSISTED when stored. `computedColumns`
 // gets the names declared so (their values cannot be inserted).
+// `deletedColumn` adds "[__deleted] bit NOT NULL" after the columns.
 std::string CreateTableScript(const SchemaSource& source, const TableEntry& table,
-                              std::vector<std::string>* computedColumns = nullptr);
+                              std::vector<std::string>* computedColumns = nullptr, bool deletedColumn = false);
 
-// The foreign keys whose table is one of `tables`, one ALTER TABLE each.
-std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables);
+// The foreign keys whose table is one of `tables`, one ALTER TABLE each;
+// all WITH NOCHECK when `noCheck` (deleted rows brought back may name rows
+// that are gone), else those created so.
+std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables,
+                                           bool noCheck = false);
 
 // The stored text of every view, procedure, function and trigger:
 // functions first, then views, procedures and triggers, each in object id

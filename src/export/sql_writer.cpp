@@ -5,6 +5,10 @@
 // identity column; at the end the foreign keys, then the views, procedures,
 // functions and triggers as stored. GO ends every batch.
 //
+// Deleted rows brought back get a [__deleted] column and an INSERT each, so
+// one that collides with a kept row's key loses no other; the foreign keys
+// are then added WITH NOCHECK, as such rows may name rows that are gone.
+//
 // Literals: N'...' for text (quotes doubled), 0x... for binary, numbers as
 // they are, dates in forms that no DATEFORMAT or language setting reads
 // differently ('1996-07-04T00:00:00.000' for datetime, ISO forms for the
@@ -58,7 +62,12 @@ class SqlWriter : public ExportWriter {
       out += ");\nGO\n";
     }
     std::vector<std::string> computed;
-    out += CreateTableScript(source_, table.entry, &computed);
+    withDeleted_ = table.withDeleted;
+    anyDeleted_ = anyDeleted_ || withDeleted_;
+    if (withDeleted_)
+      out += "-- Deleted rows brought back carry [__deleted] = 1, each in an INSERT of its own: one whose key a\n"
+             "-- kept row holds fails alone.\n";
+    out += CreateTableScript(source_, table.entry, &computed, withDeleted_);
     out += "GO\n";
     tables_.push_back(table.entry);
     name_ = QuotedTableName(table.entry);
@@ -75,13 +84,15 @@ class SqlWriter : public ExportWriter {
       columnList_ += (columnList_.empty() ? "" : ", ") + Bracketed(c.name);
       if (!c.identityText.empty()) identity_ = true;
     }
+    if (withDeleted_) columnList_ += ", " + Bracketed(kDeletedColumn);
     if (identity_) out += "SET IDENTITY_INSERT " + name_ + " ON;\nGO\n";
     rowsInInsert_ = 0;
     return true;
   }
 
-  bool Row(const std::vector<const CellValue*>& cells, bool /*deleted*/) override {
+  bool Row(const std::vector<const CellValue*>& cells, bool deleted) override {
     std::string& out = file_.buffer();
+    if (deleted && rowsInInsert_ > 0) EndInsert();
     if (rowsInInsert_ == 0) {
       out += "INSERT INTO " + name_ + " (" + columnList_ + ") VALUES\n(";
     } else {
@@ -91,8 +102,9 @@ class SqlWriter : public ExportWriter {
       if (k) out += ", ";
       AppendLiteral(*cells[written_[k]], types_[k], out, &file_);
     }
+    if (withDeleted_) out += deleted ? ", 1" : ", 0";
     out.push_back(')');
-    if (++rowsInInsert_ == kRowsPerInsert) EndInsert();
+    if (++rowsInInsert_ == kRowsPerInsert || deleted) EndInsert();
     file_.MaybeFlush();
     return !file_.failed();
   }
@@ -109,7 +121,7 @@ class SqlWriter : public ExportWriter {
       if (!file_.Open(output_, toStdout_, error_)) return false;
       opened_ = true;
     }
-    for (const std::string& fk : ForeignKeyScripts(source_, tables_)) file_.Write(fk + "GO\n");
+    for (const std::string& fk : ForeignKeyScripts(source_, tables_, anyDeleted_)) file_.Write(fk + "GO\n");
     for (const std::string& module : ModuleScripts(source_)) file_.Write(module + "GO\n");
     return file_.Close(true, error_);
   }
@@ -161,6 +173,7 @@ class SqlWriter : public ExportWriter {
   std::vector<size_t> written_;
   std::vector<int32_t> types_;
   bool identity_ = false;
+  bool withDeleted_ = false, anyDeleted_ = false;
   size_t rowsInInsert_ = 0;
 };
 

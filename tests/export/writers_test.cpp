@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <set>
 
 #include "csv_reading.h"
 #include "support/builder/catalog_builder.h"
 #include "support/cli_runner.h"
 #include "support/builder/database_builder.h"
+#include "support/creation_script.h"
 
 namespace pagewright {
 namespace {
@@ -151,6 +153,49 @@ TEST(SqliteWriter, MoneyAndLongDecimalsKeepEveryDigit) {
             "3|real|12.34|real|2.5e-09|integer|0\n"
             "4|integer|10000|null||null|\n");
   EXPECT_EQ(shell("select sum(Amount) from \\\"dbo.Money\\\" where Id > 2"), "10012.34\n");
+}
+
+// Deleted rows in the T-SQL script: marked by [__deleted], each in an
+// INSERT of its own so one whose key a kept row holds fails alone, and the
+// foreign keys added WITH NOCHECK since such rows may name rows that are
+// gone.
+TEST(SqlWriter, DeletedRowsAreMarkedAndInsertedOneByOne) {
+  TempFile file("rsvp.mdf");
+  CatalogBuilder b;
+  TableDef dinners;
+  dinners.name = "Dinners";
+  dinners.columns = {IntColumn("Id", false)};
+  dinners.rows = {{IntValue(1)}, {IntValue(2)}};
+  dinners.primaryKey = {0};
+  b.AddTable(dinners);
+  TableDef rsvp;
+  rsvp.name = "Rsvp";
+  rsvp.columns = {IntColumn("Id", false), IntColumn("DinnerId", false), VarcharColumn("Who", 20)};
+  rsvp.rows = {{IntValue(1), IntValue(1), TextValue("a")}, {IntValue(2), IntValue(2), TextValue("b")},
+               {IntValue(3), IntValue(1), TextValue("c")}};
+  rsvp.ghostRows = {{IntValue(2), IntValue(2), TextValue("old b")}, {IntValue(4), IntValue(9), TextValue("gone")}};
+  rsvp.primaryKey = {0};
+  rsvp.foreignKeys = {{"FK_Rsvp_Dinners", {1}, "Dinners", {0}}};
+  b.AddTable(rsvp);
+  b.Build().WriteTo(file.path());
+
+  const auto sql = file.folder() / "rsvp.sql";
+  ExportResult result = testing::ExportFile(file.path(), ExportFormat::kSql, sql, true);
+  ASSERT_TRUE(result.finished) << result.error;
+  const std::string text = testing::ReadWholeFile(sql);
+  EXPECT_NE(text.find("  [Who] varchar(20) NULL,\n  [__deleted] bit NOT NULL,\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("ALTER TABLE [dbo].[Rsvp] WITH NOCHECK ADD CONSTRAINT [FK_Rsvp_Dinners] FOREIGN KEY"),
+            std::string::npos);
+
+  // Every statement holding a deleted row holds nothing else.
+  const std::string head = "INSERT INTO [dbo].[Rsvp] ([Id], [DinnerId], [Who], [__deleted]) VALUES\n";
+  std::multiset<std::string> statements;
+  for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1))
+    statements.insert(text.substr(at + head.size(), text.find(";\nGO\n", at) - at - head.size()));
+  EXPECT_EQ(statements, (std::multiset<std::string>{"(1, 1, N'a', 0),\n(2, 2, N'b', 0),\n(3, 1, N'c', 0)",
+                                                     "(2, 2, N'old b', 1)", "(4, 9, N'gone', 1)"}));
+  // The script reads back as the same five rows.
+  EXPECT_EQ(testing::ParseCreationScript(text).InsertsInto("dbo.Rsvp").size(), 5u);
 }
 
 TEST(TableNames, CaseBracketsAndSchemaFormsFindTheTableAndMissesSuggestOne) {
