@@ -80,9 +80,10 @@ void MainFrame::ExportJob(ExportSettings settings, std::vector<std::string> name
   // No output may be a file the recovery reads.
   std::vector<std::filesystem::path> outputs;
   if (settings.format == ExportFormat::kCsv || settings.format == ExportFormat::kJsonl) {
+    std::set<std::string> taken;
     for (const TableEntry* t : tables)
       outputs.push_back(std::filesystem::path(settings.output) /
-                        TableFileName(*t, settings.format == ExportFormat::kCsv ? "csv" : "jsonl"));
+                        TableFileName(*t, settings.format == ExportFormat::kCsv ? "csv" : "jsonl", &taken));
   } else {
     outputs.push_back(settings.output);
   }

@@ -250,7 +250,9 @@ int RunExport(const std::vector<std::string>& args) {
     const std::vector<std::filesystem::path> inputs = {a.positional[0], a.backup.empty() ? a.positional[0] : a.backup};
     std::vector<std::filesystem::path> outputs;
     if (a.format == "csv" || a.format == "jsonl") {
-      for (const TableEntry* t : tables) outputs.push_back(std::filesystem::path(a.output) / TableFileName(*t, a.format));
+      std::set<std::string> taken;
+      for (const TableEntry* t : tables)
+        outputs.push_back(std::filesystem::path(a.output) / TableFileName(*t, a.format, &taken));
     } else {
       outputs.push_back(a.output);
     }

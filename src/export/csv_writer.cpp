@@ -74,7 +74,7 @@ class CsvWriter : public ExportWriter {
       error_ = "standard output takes one table";
       return false;
     }
-    if (!file_.Open(output_ / TableFileName(table.entry, "csv"), toStdout_, error_)) return false;
+    if (!file_.Open(output_ / TableFileName(table.entry, "csv", &taken_), toStdout_, error_)) return false;
     std::string& out = file_.buffer();
     for (size_t i = 0; i < table.columns.size(); ++i) {
       if (i) out.push_back(',');
@@ -139,6 +139,7 @@ class CsvWriter : public ExportWriter {
   std::filesystem::path output_;
   bool toStdout_;
   bool withDeleted_ = false;
+  std::set<std::string> taken_;  // file names given so far
   int tables_ = 0;
   OutputFile file_;
 };

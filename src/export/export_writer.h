@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,8 +74,13 @@ std::unique_ptr<ExportWriter> MakeSqlWriter(DatabaseReader& reader, const ReadCo
                                             bool toStdout);
 
 // The file name of a table in a folder export: "schema.table.EXT", with
-// characters a file name cannot hold replaced by "_".
-std::string TableFileName(const TableEntry& table, const std::string& extension);
+// characters a file name cannot hold replaced by "_". With `taken` (the
+// names given so far in this export), a name that one of them already has,
+// ignoring case ("a/b" and "a_b", or "Orders" and "orders" on a file system
+// that ignores case), gets " (2)", " (3)" ... so no table's file overwrites
+// another's; the name is added to `taken`.
+std::string TableFileName(const TableEntry& table, const std::string& extension,
+                          std::set<std::string>* taken = nullptr);
 
 // A file written under a temporary name beside its final path and renamed
 // into place when complete, so a failed export never leaves a partial file

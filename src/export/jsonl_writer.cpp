@@ -53,7 +53,7 @@ class JsonlWriter : public ExportWriter {
       keys_.push_back(key + ":");
     }
     withDeleted_ = table.withDeleted;
-    return file_.Open(output_ / TableFileName(table.entry, "jsonl"), toStdout_, error_);
+    return file_.Open(output_ / TableFileName(table.entry, "jsonl", &taken_), toStdout_, error_);
   }
 
   bool Row(const std::vector<const CellValue*>& cells, bool deleted) override {
@@ -133,6 +133,7 @@ class JsonlWriter : public ExportWriter {
   std::filesystem::path output_;
   bool toStdout_;
   bool withDeleted_ = false;
+  std::set<std::string> taken_;  // file names given so far
   int tables_ = 0;
   std::vector<std::string> keys_;
   OutputFile file_;

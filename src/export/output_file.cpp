@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -98,14 +99,22 @@ size_t ExportWriter::RowsOneByOne(const std::vector<TypedRow>& rows, size_t from
   return written;
 }
 
-std::string TableFileName(const TableEntry& table, const std::string& extension) {
+std::string TableFileName(const TableEntry& table, const std::string& extension, std::set<std::string>* taken) {
   std::string name = table.schema.empty() ? table.bareName : table.schema + "." + table.bareName;
   for (char& c : name)
     if (c == '/' || c == '\\' || c == '\0' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
         c == '|' || static_cast<unsigned char>(c) < 0x20)
       c = '_';
   if (name.empty() || name == "." || name == "..") name = "_" + name;
-  return name + "." + extension;
+  if (taken == nullptr) return name + "." + extension;
+  auto folded = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::string file = name + "." + extension;
+  for (int n = 2; taken->count(folded(file)) != 0; ++n) file = name + " (" + std::to_string(n) + ")." + extension;
+  taken->insert(folded(file));
+  return file;
 }
 
 void AppendHex(ByteSpan bytes, std::string& out) {

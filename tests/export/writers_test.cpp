@@ -198,6 +198,39 @@ TEST(SqlWriter, DeletedRowsAreMarkedAndInsertedOneByOne) {
   EXPECT_EQ(testing::ParseCreationScript(text).InsertsInto("dbo.Rsvp").size(), 5u);
 }
 
+// Tables whose file names would meet (a character a file name cannot hold,
+// or names that differ only in case) each keep a file of their own.
+TEST(TableNames, FileNamesThatWouldMeetStayApart) {
+  TempFile file("names.mdf");
+  CatalogBuilder b;
+  const std::vector<std::string> names = {"Shop/Items", "Shop_Items", "ORDERS", "Orders"};
+  for (size_t i = 0; i < names.size(); ++i) {
+    TableDef t;
+    t.name = names[i];
+    t.columns = {IntColumn("Id", false)};
+    t.rows = {{IntValue(static_cast<int32_t>(i))}};
+    b.AddTable(t);
+  }
+  b.Build().WriteTo(file.path());
+  for (const char* format : {"csv", "jsonl"}) {
+    SCOPED_TRACE(format);
+    const auto folder = file.folder() / format;
+    ExportResult result =
+        testing::ExportFile(file.path(), std::string(format) == "csv" ? ExportFormat::kCsv : ExportFormat::kJsonl, folder);
+    ASSERT_TRUE(result.finished) << result.error;
+    const std::string ext = std::string(".") + format;
+    const std::vector<std::string> files = {"dbo.Shop_Items" + ext, "dbo.Shop_Items (2)" + ext, "dbo.ORDERS" + ext,
+                                            "dbo.Orders (2)" + ext};
+    for (size_t i = 0; i < files.size(); ++i) {
+      const std::string text = testing::ReadWholeFile(folder / files[i]);
+      EXPECT_NE(text.find(std::string(format) == "csv" ? "Id\r\n" + std::to_string(i) + "\r\n"
+                                                        : "{\"Id\":" + std::to_string(i) + "}"),
+                std::string::npos)
+          << files[i] << ": " << text;
+    }
+  }
+}
+
 TEST(TableNames, CaseBracketsAndSchemaFormsFindTheTableAndMissesSuggestOne) {
   std::vector<TableEntry> tables = {{"dbo.Orders", "dbo", "Orders"},
                                     {"dbo.Order Details", "dbo", "Order Details"},
