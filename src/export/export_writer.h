@@ -82,6 +82,11 @@ std::unique_ptr<ExportWriter> MakeSqlWriter(DatabaseReader& reader, const ReadCo
 std::string TableFileName(const TableEntry& table, const std::string& extension,
                           std::set<std::string>* taken = nullptr);
 
+// `name` + `ending`, or `name` + " (2)" + `ending`, " (3)" ...: the first
+// that no name in `taken` has, ignoring case; added to `taken`. (SQLite's
+// table and column names ignore case too.)
+std::string UniqueName(const std::string& name, std::set<std::string>& taken, const std::string& ending = "");
+
 // A file written under a temporary name beside its final path and renamed
 // into place when complete, so a failed export never leaves a partial file
 // under the final name. Buffered; standard output when `toStdout`.

@@ -107,14 +107,18 @@ std::string TableFileName(const TableEntry& table, const std::string& extension,
       c = '_';
   if (name.empty() || name == "." || name == "..") name = "_" + name;
   if (taken == nullptr) return name + "." + extension;
+  return UniqueName(name, *taken, "." + extension);
+}
+
+std::string UniqueName(const std::string& name, std::set<std::string>& taken, const std::string& ending) {
   auto folded = [](std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
   };
-  std::string file = name + "." + extension;
-  for (int n = 2; taken->count(folded(file)) != 0; ++n) file = name + " (" + std::to_string(n) + ")." + extension;
-  taken->insert(folded(file));
-  return file;
+  std::string unique = name + ending;
+  for (int n = 2; taken.count(folded(unique)) != 0; ++n) unique = name + " (" + std::to_string(n) + ")" + ending;
+  taken.insert(folded(unique));
+  return unique;
 }
 
 void AppendHex(ByteSpan bytes, std::string& out) {

@@ -68,22 +68,27 @@ class SqliteWriter : public ExportWriter {
 
   bool BeginTable(const ExportTable& table) override {
     if (db_ == nullptr && !OpenDatabase()) return false;
-    const std::string name = Quoted(table.entry.schema.empty() ? table.entry.bareName
-                                                               : table.entry.schema + "." + table.entry.bareName);
+    // SQLite's names ignore case: tables or columns whose names differ
+    // only in case (a case-sensitive collation allows them) get " (2)".
+    const std::string name = Quoted(UniqueName(
+        table.entry.schema.empty() ? table.entry.bareName : table.entry.schema + "." + table.entry.bareName, tables_));
     std::string create = "CREATE TABLE " + name + " (";
     std::string insert = "INSERT INTO " + name + " VALUES (";
+    std::set<std::string> columns;
+    if (table.withDeleted) columns.insert(kDeletedColumn);
     for (size_t i = 0; i < table.columns.size(); ++i) {
       const std::string affinity = AffinityOf(table.columns[i]);
-      create += (i ? ", " : "") + Quoted(table.columns[i].name) + (affinity.empty() ? "" : " " + affinity);
+      create += (i ? ", " : "") + Quoted(UniqueName(table.columns[i].name, columns)) +
+                (affinity.empty() ? "" : " " + affinity);
       insert += i ? ",?" : "?";
     }
     if (table.withDeleted) {
       create += std::string(table.columns.empty() ? "" : ", ") + Quoted(kDeletedColumn) + " INTEGER";
       insert += table.columns.empty() ? "?" : ",?";
     }
-    const std::string row = insert.substr(insert.find('('));  // "(?,?,...)"
     create += ")";
     insert += ")";
+    const std::string row = insert.substr(insert.rfind(" VALUES ") + 8);  // "(?,?,...)"
     withDeleted_ = table.withDeleted;
     if (!Exec("BEGIN") || !Exec(create)) return false;
     if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK) return Fail("prepare");
@@ -96,7 +101,7 @@ class SqliteWriter : public ExportWriter {
       const int rows = kBatchRows >> b;
       if (perRow <= 0 || perRow * rows > sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1)) continue;
       std::string batch = insert;
-      for (int i = 1; i < rows; ++i) batch += "," + row + ")";
+      for (int i = 1; i < rows; ++i) batch += "," + row;
       if (sqlite3_prepare_v2(db_, batch.c_str(), -1, &batches_[b], nullptr) != SQLITE_OK) return Fail("prepare");
     }
     return true;
@@ -258,6 +263,7 @@ class SqliteWriter : public ExportWriter {
   std::array<sqlite3_stmt*, kBatches> batches_{};
   bool withDeleted_ = false;
   bool finished_ = false;
+  std::set<std::string> tables_;  // the table names given so far
 };
 
 }  // namespace

@@ -199,19 +199,43 @@ TEST(SqlWriter, DeletedRowsAreMarkedAndInsertedOneByOne) {
 }
 
 // Tables whose file names would meet (a character a file name cannot hold,
-// or names that differ only in case) each keep a file of their own.
+// or names that differ only in case) each keep a file of their own; in
+// SQLite, whose names ignore case, tables and columns whose names differ
+// only in case each keep theirs, and a name holding "(" is written too.
 TEST(TableNames, FileNamesThatWouldMeetStayApart) {
   TempFile file("names.mdf");
   CatalogBuilder b;
-  const std::vector<std::string> names = {"Shop/Items", "Shop_Items", "ORDERS", "Orders"};
+  const std::vector<std::string> names = {"Shop/Items", "Shop_Items", "ORDERS", "Orders", "Sales (old)"};
   for (size_t i = 0; i < names.size(); ++i) {
     TableDef t;
     t.name = names[i];
-    t.columns = {IntColumn("Id", false)};
-    t.rows = {{IntValue(static_cast<int32_t>(i))}};
+    t.columns = {IntColumn("Id", false), IntColumn("ID")};
+    t.rows = {{IntValue(static_cast<int32_t>(i)), IntValue(7)}};
     b.AddTable(t);
   }
   b.Build().WriteTo(file.path());
+  if (std::system("sqlite3 -version >/dev/null 2>&1") == 0) {
+    const auto db = file.folder() / "names.sqlite";
+    ExportResult result = testing::ExportFile(file.path(), ExportFormat::kSqlite, db);
+    ASSERT_TRUE(result.finished) << result.error;
+    EXPECT_EQ(result.ExitCode(), 0);
+    std::FILE* pipe = popen(("sqlite3 '" + db.string() +
+                             "' \"select group_concat(name || ': ' || sql, char(10)) from sqlite_master;"
+                             " select * from \\\"dbo.Orders (2)\\\";\"").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[1024];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    pclose(pipe);
+    EXPECT_EQ(out,
+              "dbo.Shop/Items: CREATE TABLE \"dbo.Shop/Items\" (\"Id\" INTEGER, \"ID (2)\" INTEGER)\n"
+              "dbo.Shop_Items: CREATE TABLE \"dbo.Shop_Items\" (\"Id\" INTEGER, \"ID (2)\" INTEGER)\n"
+              "dbo.ORDERS: CREATE TABLE \"dbo.ORDERS\" (\"Id\" INTEGER, \"ID (2)\" INTEGER)\n"
+              "dbo.Orders (2): CREATE TABLE \"dbo.Orders (2)\" (\"Id\" INTEGER, \"ID (2)\" INTEGER)\n"
+              "dbo.Sales (old): CREATE TABLE \"dbo.Sales (old)\" (\"Id\" INTEGER, \"ID (2)\" INTEGER)\n"
+              "3|7\n");
+  }
   for (const char* format : {"csv", "jsonl"}) {
     SCOPED_TRACE(format);
     const auto folder = file.folder() / format;
@@ -220,11 +244,11 @@ TEST(TableNames, FileNamesThatWouldMeetStayApart) {
     ASSERT_TRUE(result.finished) << result.error;
     const std::string ext = std::string(".") + format;
     const std::vector<std::string> files = {"dbo.Shop_Items" + ext, "dbo.Shop_Items (2)" + ext, "dbo.ORDERS" + ext,
-                                            "dbo.Orders (2)" + ext};
+                                            "dbo.Orders (2)" + ext, "dbo.Sales (old)" + ext};
     for (size_t i = 0; i < files.size(); ++i) {
       const std::string text = testing::ReadWholeFile(folder / files[i]);
-      EXPECT_NE(text.find(std::string(format) == "csv" ? "Id\r\n" + std::to_string(i) + "\r\n"
-                                                        : "{\"Id\":" + std::to_string(i) + "}"),
+      EXPECT_NE(text.find(std::string(format) == "csv" ? "Id,ID\r\n" + std::to_string(i) + ",7\r\n"
+                                                        : "{\"Id\":" + std::to_string(i) + ",\"ID\":7}"),
                 std::string::npos)
           << files[i] << ": " << text;
     }
