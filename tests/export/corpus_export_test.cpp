@@ -13,16 +13,9 @@ namespace {
 
 using testing::CorpusFiles;
 
-// The sqlite3 shell's output for one statement.
+// The sqlite3 shell's output for one statement, without its last line end.
 std::string SqliteShell(const std::filesystem::path& file, const std::string& sql) {
-  std::string command = "sqlite3 '" + file.string() + "' \"" + sql + "\" 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "popen failed";
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
+  std::string out = testing::SqliteOutput(file, sql);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }
@@ -77,7 +70,7 @@ TEST(CorpusExport, SqliteDatabaseCountsMatchTheManifestInTheSqliteShell) {
       if (ambiguous.Find(table) != nullptr) continue;
       std::string quoted;
       for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-      EXPECT_EQ(SqliteShell(file, "select count(*) from \\\"" + quoted + "\\\""), std::to_string(expected)) << table;
+      EXPECT_EQ(SqliteShell(file, "select count(*) from \"" + quoted + "\""), std::to_string(expected)) << table;
     }
   }
 }

@@ -4,6 +4,8 @@
 #ifndef PAGEWRIGHT_TESTS_EXPORT_CSV_READING_H_
 #define PAGEWRIGHT_TESTS_EXPORT_CSV_READING_H_
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,9 +14,30 @@
 
 #include "export/export_run.h"
 #include "pagestore/collation_table.h"
+#include "support/cli_runner.h"
 #include "support/corpus.h"
 
 namespace pagewright::testing {
+
+// What a shell command writes to standard output.
+inline std::string ShellOutput(const std::string& command) {
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return "popen failed";
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  pclose(pipe);
+  return out;
+}
+
+// The sqlite3 shell's output of `sql` on the database file `db` (columns
+// apart by "|"), its messages included.
+inline std::string SqliteOutput(const std::filesystem::path& db, const std::string& sql) {
+  return ShellOutput("sqlite3 " + ShellQuote(db.string()) + " " + ShellQuote(sql) + " 2>&1");
+}
+
+inline bool HaveSqliteShell() { return std::system("sqlite3 -version >/dev/null 2>&1") == 0; }
 
 struct CsvField {
   std::string text;

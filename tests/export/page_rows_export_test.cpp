@@ -154,17 +154,6 @@ void WriteTable(const std::filesystem::path& path, bool compressed) {
   b.Build().WriteTo(path);
 }
 
-std::string Shell(const std::string& command) {
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {};
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
-  return out;
-}
-
 // Where two texts part, with some text around it.
 std::string FirstDifference(const std::string& got, const std::string& want) {
   size_t k = 0;
@@ -237,9 +226,8 @@ TEST_P(PageRowsExport, SqliteHoldsEveryGeneratedRowInPageOrder) {
   const std::vector<int> ids = CsvIds(testing::ReadWholeFile(folder / "dbo.Rows.csv"));
   ASSERT_EQ(ids.size(), static_cast<size_t>(kRows));
   const std::string out =
-      Shell("sqlite3 -separator '|' '" + db.string() +
-            "' \"select Id, quote(Word), quote(Wide), hex(Blob), "
-            "case when Amount is null then '' else printf('%.4f', Amount) end, __deleted from \\\"dbo.Rows\\\" order by rowid\"");
+      testing::SqliteOutput(db, "select Id, quote(Word), quote(Wide), hex(Blob), case when Amount is null then '' else "
+                                "printf('%.4f', Amount) end, __deleted from \"dbo.Rows\" order by rowid");
   std::string expected;
   for (int id : ids) expected += Generate(id).sqlite + "\n";
   EXPECT_EQ(out.size(), expected.size());

@@ -90,22 +90,15 @@ TEST(JsonlWriter, NumbersStayNumbersDecimalsStringsBinaryBase64) {
 }
 
 TEST(SqliteWriter, StorageClassesFollowTheValues) {
-  if (std::system("sqlite3 -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "the sqlite3 shell is not installed";
+  if (!testing::HaveSqliteShell()) GTEST_SKIP() << "the sqlite3 shell is not installed";
   TempFile file("values.mdf");
   WriteValuesDatabase(file);
   const auto db = file.folder() / "values.sqlite";
   ExportResult result = testing::ExportFile(file.path(), ExportFormat::kSqlite, db, true);
   ASSERT_TRUE(result.finished) << result.error;
-  const std::string command = "sqlite3 -separator '|' '" + db.string() +
-                              "' \"select Id, typeof(Word), quote(Word), quote(Wide), hex(Blob), typeof(Blob), "
-                              "typeof(Price), Ratio, Flag, __deleted from \\\"dbo.Values\\\" order by Id\"";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string out;
-  char buf[1024];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-  pclose(pipe);
+  const std::string out = testing::SqliteOutput(
+      db, "select Id, typeof(Word), quote(Word), quote(Wide), hex(Blob), typeof(Blob), typeof(Price), Ratio, Flag, "
+          "__deleted from \"dbo.Values\" order by Id");
   EXPECT_EQ(out,
             "1|text|'plain'|'\xD0\x96\xC3\xA9'|00AB|blob|real|0.1|1|0\n"
             "2|text|''|'NULL'||blob|real|-2.5|0|0\n"
@@ -119,7 +112,7 @@ TEST(SqliteWriter, StorageClassesFollowTheValues) {
 // stored as INTEGER or REAL only where that holds it exactly, else as its
 // digits.
 TEST(SqliteWriter, MoneyAndLongDecimalsKeepEveryDigit) {
-  if (std::system("sqlite3 -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "the sqlite3 shell is not installed";
+  if (!testing::HaveSqliteShell()) GTEST_SKIP() << "the sqlite3 shell is not installed";
   TempFile file("money.mdf");
   CatalogBuilder b;
   TableDef t;
@@ -136,23 +129,15 @@ TEST(SqliteWriter, MoneyAndLongDecimalsKeepEveryDigit) {
   const auto db = file.folder() / "money.sqlite";
   ExportResult result = testing::ExportFile(file.path(), ExportFormat::kSqlite, db);
   ASSERT_TRUE(result.finished) << result.error;
-  auto shell = [&](const std::string& sql) {
-    std::FILE* pipe = popen(("sqlite3 -separator '|' '" + db.string() + "' \"" + sql + "\"").c_str(), "r");
-    std::string out;
-    char buf[1024];
-    size_t n;
-    while (pipe != nullptr && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    if (pipe != nullptr) pclose(pipe);
-    return out;
-  };
+  auto shell = [&](const std::string& sql) { return testing::SqliteOutput(db, sql); };
   EXPECT_EQ(shell("select sql from sqlite_master"),
             "CREATE TABLE \"dbo.Money\" (\"Id\" INTEGER, \"Amount\", \"Long\", \"Short\" NUMERIC)\n");
-  EXPECT_EQ(shell("select Id, typeof(Amount), Amount, typeof(Long), Long, typeof(Short), Short from \\\"dbo.Money\\\" order by Id"),
+  EXPECT_EQ(shell("select Id, typeof(Amount), Amount, typeof(Long), Long, typeof(Short), Short from \"dbo.Money\" order by Id"),
             "1|text|922337203685477.5807|text|1234567890.1234567891|real|1234.56\n"
             "2|text|-922337203685477.5808|integer|-1000000000|real|-0.05\n"
             "3|real|12.34|real|2.5e-09|integer|0\n"
             "4|integer|10000|null||null|\n");
-  EXPECT_EQ(shell("select sum(Amount) from \\\"dbo.Money\\\" where Id > 2"), "10012.34\n");
+  EXPECT_EQ(shell("select sum(Amount) from \"dbo.Money\" where Id > 2"), "10012.34\n");
 }
 
 // Deleted rows in the T-SQL script: marked by [__deleted], each in an
@@ -214,20 +199,13 @@ TEST(TableNames, FileNamesThatWouldMeetStayApart) {
     b.AddTable(t);
   }
   b.Build().WriteTo(file.path());
-  if (std::system("sqlite3 -version >/dev/null 2>&1") == 0) {
+  if (testing::HaveSqliteShell()) {
     const auto db = file.folder() / "names.sqlite";
     ExportResult result = testing::ExportFile(file.path(), ExportFormat::kSqlite, db);
     ASSERT_TRUE(result.finished) << result.error;
     EXPECT_EQ(result.ExitCode(), 0);
-    std::FILE* pipe = popen(("sqlite3 '" + db.string() +
-                             "' \"select group_concat(name || ': ' || sql, char(10)) from sqlite_master;"
-                             " select * from \\\"dbo.Orders (2)\\\";\"").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buf[1024];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
+    const std::string out = testing::SqliteOutput(
+        db, "select group_concat(name || ': ' || sql, char(10)) from sqlite_master; select * from \"dbo.Orders (2)\";");
     EXPECT_EQ(out,
               "dbo.Shop/Items: CREATE TABLE \"dbo.Shop/Items\" (\"Id\" INTEGER, \"ID (2)\" INTEGER)\n"
               "dbo.Shop_Items: CREATE TABLE \"dbo.Shop_Items\" (\"Id\" INTEGER, \"ID (2)\" INTEGER)\n"
