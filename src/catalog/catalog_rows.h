@@ -89,6 +89,7 @@ struct LegacyIndexRow {
 struct LegacyIndexKeys {
   int32_t objectId = 0;
   int16_t indexId = 0;
+  int32_t status = 0;  // 0x2 unique, 0x20 hypothetical, 0x40 statistics, 0x800 primary key, 0x1000 unique constraint
   std::string name;
   std::vector<int16_t> keyColumnIds;  // in key order
 };

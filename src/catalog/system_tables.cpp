@@ -231,8 +231,8 @@ void ReadLegacyIndexes(const CDataPage& page, const ReadContext& context, std::m
   });
 }
 
-// sysindexes (2000), every row: i32 object id 0, i16 index id 14, i16 key
-// count 24; var 0 the keys, 32 bytes per key column (16 bytes of type
+// sysindexes (2000), every row: i32 object id 0, i32 status 4, i16 index id
+// 14, i16 key count 24; var 0 the keys, 32 bytes per key column (16 bytes of type
 // information, then the i16 column id); var 1 the index name.
 void ReadLegacyIndexKeys(const CDataPage& page, const ReadContext& context, std::vector<LegacyIndexKeys>& out) {
   constexpr int kKeyEntrySize = 32;
@@ -242,6 +242,7 @@ void ReadLegacyIndexKeys(const CDataPage& page, const ReadContext& context, std:
     if (static_cast<int>(f.size()) < kLegacyIndexesMinimum) return;
     LegacyIndexKeys x;
     ReadField<int32_t>(f, 0, x.objectId);
+    ReadField<int32_t>(f, 4, x.status);
     ReadField<int16_t>(f, 14, x.indexId);
     x.name = VariableText(r, 1).value_or("");
     int count = I16At(f, 24);

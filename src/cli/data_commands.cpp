@@ -1,7 +1,7 @@
 // The data commands: export (every row of the chosen tables into CSV, JSON
-// Lines, SQLite or T-SQL), schema (their CREATE TABLE statements) and
-// tables (the user tables with their row and page counts). They open the
-// database and build the catalog without the shell's tree.
+// Lines, SQLite or T-SQL), schema (their CREATE TABLE and CREATE INDEX
+// statements) and tables (the user tables with their row and page counts).
+// They open the database and build the catalog without the shell's tree.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -322,7 +322,11 @@ int RunSchema(const std::vector<std::string>& args) {
   std::vector<const TableEntry*> tables;
   if (!PickTables(db, std::vector<std::string>(a.positional.begin() + 1, a.positional.end()), tables)) return 1;
   SchemaSource source = LoadSchemaSource(*db.reader, db.read, *db.catalog);
-  for (const TableEntry* t : tables) std::printf("%s\n", CreateTableScript(source, *t).c_str());
+  for (const TableEntry* t : tables) {
+    std::string text = CreateTableScript(source, *t);
+    for (const std::string& index : IndexScripts(source, *t)) text += index;
+    std::printf("%s\n", text.c_str());
+  }
   return lost ? 2 : 0;
 }
 

@@ -37,7 +37,7 @@ const CommandHelp kCommands[] = {
      "  sql     one T-SQL script that re-creates the tables and their rows\n"
      "With --show-deleted every row carries a __deleted column. One summary line per table on stderr.\n"
      "Exit status: 0 everything read without damage, 2 written but damage counted, 1 failed.\n"},
-    {"schema", "schema MDF [TABLE...] [scan options]", "The CREATE TABLE statements of the tables (all user tables by default).\n"},
+    {"schema", "schema MDF [TABLE...] [scan options]", "The CREATE TABLE and CREATE INDEX statements of the tables (all user tables by default).\n"},
     {"tables", "tables MDF [--json] [scan options]", "Every user table with its row count and data page count.\n"},
     {"scan", "scan MDF [scan options]", "Scans MDF as the Open command does; log lines, then the object tree.\n"},
     {"tree", "tree MDF [scan options]", "The object tree with every table expanded.\n"},

@@ -31,6 +31,22 @@ std::string Trimmed(std::string text) {
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+// sysidxstats: index types, and status bits of the indexes that key
+// constraints own or that only hold statistics.
+constexpr uint8_t kClusteredIndex = 1;
+constexpr uint8_t kNonclusteredIndex = 2;
+constexpr int32_t kIndexIsUnique = 0x8;
+constexpr int32_t kIndexOfPrimaryKey = 0x20;
+constexpr int32_t kIndexOfUniqueConstraint = 0x40;
+
+// sysindexes (2000) status bits: unique; statistics or hypothetical
+// (no index); owned by a primary key or unique constraint. Index ids past
+// 250 hold text and image data.
+constexpr int32_t kLegacyIndexIsUnique = 0x2;
+constexpr int32_t kLegacyIndexStatistics = 0x60;
+constexpr int32_t kLegacyIndexOfConstraint = 0x1800;
+constexpr int16_t kLastLegacyIndexId = 250;
+
 // sysschobjs status bits of a foreign key. 0x400: created WITH NOCHECK
 // (the rows were not checked against it). 0x4000 alone in its pair of bits:
 // ON DELETE CASCADE; the pair's other values are left unread.
@@ -42,6 +58,25 @@ std::string ColumnList(const std::vector<std::string>& columns) {
   std::string out = "(";
   for (size_t i = 0; i < columns.size(); ++i) out += (i ? ", " : "") + Bracketed(columns[i]);
   return out + ")";
+}
+
+// The index of a table by its name (a key constraint's index has the
+// constraint's name); null when none is recorded.
+const IndexRow* IndexNamed(const DatabaseCatalog& catalog, int32_t tableId, const std::string& name) {
+  for (const IndexRow& x : catalog.indexes)
+    if (x.objectId == tableId && x.name == name) return &x;
+  return nullptr;
+}
+
+// " CLUSTERED" or " NONCLUSTERED" for the index behind a key constraint, as
+// stored (sysidxstats type 1 or 2; SQL Server 2000: index id 1 is the
+// clustered one); empty when the index is not found.
+std::string ClusteredWord(const DatabaseCatalog& catalog, int32_t tableId, const std::string& constraint) {
+  if (const IndexRow* x = IndexNamed(catalog, tableId, constraint))
+    return x->indexType == kClusteredIndex ? " CLUSTERED" : x->indexType == kNonclusteredIndex ? " NONCLUSTERED" : "";
+  for (const LegacyIndexKeys& x : catalog.legacyIndexKeys)
+    if (x.objectId == tableId && x.name == constraint) return x.indexId == 1 ? " CLUSTERED" : " NONCLUSTERED";
+  return {};
 }
 
 }  // namespace
@@ -166,13 +201,67 @@ std::string CreateTableScript(const SchemaSource& source, const TableEntry& tabl
       if (con.isPrimaryKey) key.clear();
       continue;
     }
-    out += ",\n  CONSTRAINT " + Bracketed(name) + (con.isPrimaryKey ? " PRIMARY KEY " : " UNIQUE ") + ColumnList(columnsOfKey);
+    out += ",\n  CONSTRAINT " + Bracketed(name) + (con.isPrimaryKey ? " PRIMARY KEY" : " UNIQUE") +
+           ClusteredWord(catalog, tableId, name) + " " + ColumnList(columnsOfKey);
     if (con.isPrimaryKey) key.clear();
   }
   if (!key.empty() && allDeclared(key)) out += ",\n  PRIMARY KEY " + ColumnList(key);
   for (const auto& [name, text] : checks) out += ",\n  CONSTRAINT " + Bracketed(name) + " CHECK " + text;
   out += "\n);\n";
   return leftOut + out;
+}
+
+std::vector<std::string> IndexScripts(const SchemaSource& source, const TableEntry& table) {
+  const DatabaseCatalog& catalog = *source.catalog;
+  const LoadedDetails loaded = LoadObjectDetails(catalog, table.name, "U ", {});
+  const int32_t tableId = loaded.details.currentObject.id;
+  auto columnName = [&](int32_t columnId) -> std::string {
+    for (const ColumnDescriptor& c : loaded.descriptors)
+      if (c.columnId == columnId) return c.name;
+    return {};
+  };
+  std::vector<std::string> out;
+  for (const IndexRow& x : catalog.indexes) {
+    if (x.objectId != tableId || x.indexId < 1 || x.name.empty()) continue;
+    if (x.indexType != kClusteredIndex && x.indexType != kNonclusteredIndex) continue;  // heap, statistics, xml, spatial
+    if ((x.status & (kIndexOfPrimaryKey | kIndexOfUniqueConstraint)) != 0) continue;     // declared with the table
+    // sysiscols: key columns carry their key ordinal (1, 2, ...), included
+    // columns 0.
+    std::vector<const IndexColumnRow*> keys, included;
+    for (const IndexColumnRow& ic : catalog.indexColumns)
+      if (ic.objectId == tableId && ic.indexId == x.indexId) (ic.firstTiny > 0 ? keys : included).push_back(&ic);
+    std::stable_sort(keys.begin(), keys.end(), [](auto* a, auto* b) { return a->firstTiny < b->firstTiny; });
+    std::stable_sort(included.begin(), included.end(), [](auto* a, auto* b) { return a->columnOrdinal < b->columnOrdinal; });
+    std::vector<std::string> keyNames, includedNames;
+    for (const IndexColumnRow* ic : keys) keyNames.push_back(columnName(ic->property));
+    for (const IndexColumnRow* ic : included) includedNames.push_back(columnName(ic->property));
+    const bool named = std::none_of(keyNames.begin(), keyNames.end(), [](const std::string& n) { return n.empty(); }) &&
+                       std::none_of(includedNames.begin(), includedNames.end(), [](const std::string& n) { return n.empty(); });
+    if (keyNames.empty() || !named) {
+      out.push_back("-- " + Bracketed(x.name) + " left out: its columns are not all known.\n");
+      continue;
+    }
+    std::string text = std::string("CREATE ") + ((x.status & kIndexIsUnique) ? "UNIQUE " : "") +
+                       (x.indexType == kClusteredIndex ? "CLUSTERED" : "NONCLUSTERED") + " INDEX " + Bracketed(x.name) +
+                       " ON " + QuotedTableName(table) + " " + ColumnList(keyNames);
+    if (!includedNames.empty()) text += " INCLUDE " + ColumnList(includedNames);
+    out.push_back(text + ";\n");
+  }
+  // SQL Server 2000: sysindexes rows; index id 1 is the clustered index.
+  for (const LegacyIndexKeys& x : catalog.legacyIndexKeys) {
+    if (x.objectId != tableId || x.indexId < 1 || x.indexId > kLastLegacyIndexId || x.name.empty()) continue;
+    if ((x.status & (kLegacyIndexStatistics | kLegacyIndexOfConstraint)) != 0) continue;
+    std::vector<std::string> keyNames;
+    for (int16_t id : DeclaredLegacyKeyColumns(catalog, x)) keyNames.push_back(columnName(id));
+    if (keyNames.empty() || std::any_of(keyNames.begin(), keyNames.end(), [](const std::string& n) { return n.empty(); })) {
+      out.push_back("-- " + Bracketed(x.name) + " left out: its columns are not all known.\n");
+      continue;
+    }
+    out.push_back(std::string("CREATE ") + ((x.status & kLegacyIndexIsUnique) ? "UNIQUE " : "") +
+                  (x.indexId == 1 ? "CLUSTERED" : "NONCLUSTERED") + " INDEX " + Bracketed(x.name) + " ON " +
+                  QuotedTableName(table) + " " + ColumnList(keyNames) + ";\n");
+  }
+  return out;
 }
 
 std::vector<std::string> ForeignKeyScripts(const SchemaSource& source, const std::vector<TableEntry>& tables,

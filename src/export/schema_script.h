@@ -41,6 +41,11 @@ SchemaSource LoadSchemaSource(DatabaseReader& reader, const ReadContext& read, c
 std::string CreateTableScript(const SchemaSource& source, const TableEntry& table,
                               std::vector<std::string>* computedColumns = nullptr, bool deletedColumn = false);
 
+// The indexes of a table that no key constraint owns, one CREATE INDEX
+// each: UNIQUE, CLUSTERED or NONCLUSTERED, the key columns in key order and
+// the included columns, as stored.
+std::vector<std::string> IndexScripts(const SchemaSource& source, const TableEntry& table);
+
 // The foreign keys whose table is one of `tables`, one ALTER TABLE each;
 // all WITH NOCHECK when `noCheck` (deleted rows brought back may name rows
 // that are gone), else those created so.

@@ -2,8 +2,9 @@
 // CREATE SCHEMA (once per schema other than dbo) and CREATE TABLE, then
 // INSERT statements of up to 1000 rows each (SQL Server's limit for one
 // VALUES list) between SET IDENTITY_INSERT ON and OFF where the table has an
-// identity column; at the end the foreign keys, then the views, procedures,
-// functions and triggers as stored. GO ends every batch.
+// identity column, then the table's other indexes; at the end the foreign
+// keys, then the views, procedures, functions and triggers as stored. GO
+// ends every batch.
 //
 // Deleted rows brought back get a [__deleted] column and an INSERT each, so
 // one that collides with a kept row's key loses no other; the foreign keys
@@ -112,6 +113,8 @@ class SqlWriter : public ExportWriter {
   bool EndTable(bool /*complete*/) override {
     if (rowsInInsert_ > 0) EndInsert();
     if (identity_) file_.Write("SET IDENTITY_INSERT " + name_ + " OFF;\nGO\n");
+    // Indexes after the rows: each is built once.
+    for (const std::string& index : IndexScripts(source_, tables_.back())) file_.Write(index + "GO\n");
     file_.MaybeFlush();
     return !file_.failed();
   }

@@ -103,7 +103,7 @@ TEST(DataCommands, TablesListsRowAndPageCountsAndSchemaDeclaredTypes) {
   EXPECT_NE(schema.out.find("CREATE TABLE [dbo].[Employees] ("), std::string::npos);
   EXPECT_NE(schema.out.find("[LastName] nvarchar(20) NOT NULL"), std::string::npos) << schema.out;
   EXPECT_NE(schema.out.find("[EmployeeID] int IDENTITY(1,1) NOT NULL"), std::string::npos);
-  EXPECT_NE(schema.out.find("CONSTRAINT [PK_Employees] PRIMARY KEY ([EmployeeID])"), std::string::npos);
+  EXPECT_NE(schema.out.find("CONSTRAINT [PK_Employees] PRIMARY KEY CLUSTERED ([EmployeeID])"), std::string::npos);
 }
 
 TEST(DataCommands, RowsPastTheLastGridPageSaysSo) {

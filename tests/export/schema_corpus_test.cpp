@@ -4,9 +4,11 @@
 // Northwind's foreign keys created WITH NOCHECK.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 #include <set>
 
 #include "csv_reading.h"
@@ -61,7 +63,7 @@ TEST(SchemaCorpus, ComputedColumnsIdentityAndCascadeOfAdventureWorksLt) {
   EXPECT_NE(text.find("  [TotalDue] AS (isnull(([SubTotal]+[TaxAmt])+[Freight],(0))),\n"), std::string::npos);
   EXPECT_NE(text.find("  [LineTotal] AS (isnull(([UnitPrice]*((1.0)-[UnitPriceDiscount]))*[OrderQty],(0.0))),\n"),
             std::string::npos);
-  EXPECT_NE(text.find("CONSTRAINT [AK_SalesOrderHeader_SalesOrderNumber] UNIQUE ([SalesOrderNumber])"), std::string::npos);
+  EXPECT_NE(text.find("CONSTRAINT [AK_SalesOrderHeader_SalesOrderNumber] UNIQUE NONCLUSTERED ([SalesOrderNumber])"), std::string::npos);
   EXPECT_EQ(text.find("left out"), std::string::npos);
   // No INSERT names a computed column.
   std::istringstream lines(text);
@@ -111,7 +113,7 @@ TEST(SchemaCorpus, LostComputedDefinitionsLeaveAScriptThatStillRuns) {
       << script.substr(0, 200);
   EXPECT_EQ(script.find("[SalesOrderNumber]", script.find("CREATE TABLE")), std::string::npos);
   EXPECT_EQ(script.find("[TotalDue]"), std::string::npos);
-  EXPECT_NE(script.find("CONSTRAINT [PK_SalesOrderHeader_SalesOrderID] PRIMARY KEY ([SalesOrderID])"), std::string::npos);
+  EXPECT_NE(script.find("CONSTRAINT [PK_SalesOrderHeader_SalesOrderID] PRIMARY KEY CLUSTERED ([SalesOrderID])"), std::string::npos);
   EXPECT_NE(script.find("  [Comment] nvarchar(max) NULL,"), std::string::npos);
 }
 
@@ -134,6 +136,65 @@ TEST(SchemaCorpus, NorthwindForeignKeysKeepWithNoCheck) {
   const std::string text = testing::ReadWholeFile(out.folder() / "n.sql");
   EXPECT_EQ(ForeignKeysWith(text, "WITH NOCHECK ADD"), declared);
   EXPECT_EQ(ForeignKeysWith(text, "FOREIGN KEY"), all);
+}
+
+// Indexes as (table, name, UNIQUE, CLUSTERED, key columns), from a creation
+// script's CREATE INDEX statements in any of the quotings the corpus
+// scripts use, or from the export's.
+using IndexDeclaration = std::tuple<std::string, std::string, bool, bool, std::vector<std::string>>;
+
+std::set<IndexDeclaration> IndexesOf(const std::string& script) {
+  const std::regex statement(
+      R"re(CREATE\s+(UNIQUE\s+)?(CLUSTERED\s+|NONCLUSTERED\s+)?INDEX\s+["\[]?(\w+)["\]]?\s+ON\s+(?:["\[]?dbo["\]]?\.)?["\[]?([\w ]+?)["\]]?\s*\(([^)]*)\))re",
+      std::regex::icase);
+  std::set<IndexDeclaration> out;
+  for (std::sregex_iterator m(script.begin(), script.end(), statement), end; m != end; ++m) {
+    std::vector<std::string> columns;
+    std::istringstream list((*m)[5].str());
+    for (std::string c; std::getline(list, c, ',');) {
+      c = std::regex_replace(c, std::regex(R"(^\s+|\s+$|["\[\]]|\s+ASC$)", std::regex::icase), "");
+      columns.push_back(std::regex_replace(c, std::regex(R"(\s+ASC$)", std::regex::icase), ""));
+    }
+    const std::string kind = (*m)[2].str();
+    out.emplace(std::string("dbo.") + (*m)[4].str(), (*m)[3].str(), (*m)[1].matched,
+                kind.size() >= 9 && (kind[0] == 'C' || kind[0] == 'c'), columns);
+  }
+  return out;
+}
+
+// Primary keys as name -> CLUSTERED or NONCLUSTERED.
+std::map<std::string, std::string> PrimaryKeyKindsOf(const std::string& script) {
+  const std::regex key(R"re(CONSTRAINT\s+["\[]?(\w+)["\]]?\s+PRIMARY\s+KEY\s+(NONCLUSTERED|CLUSTERED))re", std::regex::icase);
+  std::map<std::string, std::string> out;
+  for (std::sregex_iterator m(script.begin(), script.end(), key), end; m != end; ++m) out[(*m)[1]] = (*m)[2];
+  return out;
+}
+
+// Every index the creation scripts of Northwind (SQL Server 2000 and 2008)
+// and aspnetdb (2005) declare comes back from the sql export with its
+// uniqueness, clustering and key columns, and each primary key clustered
+// or not as declared.
+TEST(SchemaCorpus, IndexesAndClusteringAreTheCreationScriptsOwn) {
+  PAGEWRIGHT_REQUIRE_CORPUS();
+  const auto dir = testing::CorpusDir();
+  for (const auto& [mdf, script, indexes, keys] :
+       std::vector<std::tuple<std::string, std::string, size_t, size_t>>{
+           {"539_Rishab061_NORTHWND.MDF", "539_Rishab061_NORTHWND.sql", 26, 13},
+           {"655_sampledbs_northwnd.mdf", "655_sampledbs_northwnd.sql", 26, 13},
+           {"611_Tractis_aspnet_demo_aspnetdb.mdf", "611_Tractis_aspnet_demo_aspnetdb.sql", 6, 0}}) {
+    SCOPED_TRACE(mdf);
+    if (!std::filesystem::exists(dir / mdf)) continue;
+    const std::string original = testing::ReadScriptText(dir / script);
+    ASSERT_EQ(IndexesOf(original).size(), indexes);
+    ASSERT_EQ(PrimaryKeyKindsOf(original).size(), keys);
+    build::TempFile out("unused");
+    ExportResult result = testing::ExportFile(dir / mdf, ExportFormat::kSql, out.folder() / "x.sql");
+    ASSERT_TRUE(result.finished) << result.error;
+    const std::string text = testing::ReadWholeFile(out.folder() / "x.sql");
+    EXPECT_EQ(IndexesOf(text), IndexesOf(original));
+    for (const auto& [name, kind] : PrimaryKeyKindsOf(original)) EXPECT_EQ(PrimaryKeyKindsOf(text)[name], kind) << name;
+    EXPECT_EQ(text.find("left out"), std::string::npos);
+  }
 }
 
 }  // namespace
