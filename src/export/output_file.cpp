@@ -1,4 +1,3 @@
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -111,13 +110,9 @@ std::string TableFileName(const TableEntry& table, const std::string& extension,
 }
 
 std::string UniqueName(const std::string& name, std::set<std::string>& taken, const std::string& ending) {
-  auto folded = [](std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-  };
   std::string unique = name + ending;
-  for (int n = 2; taken.count(folded(unique)) != 0; ++n) unique = name + " (" + std::to_string(n) + ")" + ending;
-  taken.insert(folded(unique));
+  for (int n = 2; taken.count(AsciiLower(unique)) != 0; ++n) unique = name + " (" + std::to_string(n) + ")" + ending;
+  taken.insert(AsciiLower(unique));
   return unique;
 }
 

@@ -11,12 +11,7 @@ namespace pagewright {
 
 namespace {
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-std::string TypeName(const ColumnDescriptor& c) { return Lower(c.typeText.substr(0, c.typeText.find('('))); }
+std::string TypeName(const ColumnDescriptor& c) { return AsciiLower(c.typeText.substr(0, c.typeText.find('('))); }
 
 // A constraint's own name, without the schema the catalog puts in front.
 std::string BareConstraintName(const std::string& name, const std::string& schema) {
@@ -221,45 +216,45 @@ std::vector<std::string> IndexScripts(const SchemaSource& source, const TableEnt
     return {};
   };
   std::vector<std::string> out;
+  auto add = [&](const std::string& name, bool unique, bool clustered, const std::vector<int32_t>& keyIds,
+                 const std::vector<int32_t>& includedIds) {
+    std::vector<std::string> keys, included;
+    for (int32_t id : keyIds) keys.push_back(columnName(id));
+    for (int32_t id : includedIds) included.push_back(columnName(id));
+    auto unnamed = [](const std::vector<std::string>& names) {
+      return std::any_of(names.begin(), names.end(), [](const std::string& n) { return n.empty(); });
+    };
+    if (keys.empty() || unnamed(keys) || unnamed(included)) {
+      out.push_back("-- " + Bracketed(name) + " left out: its columns are not all known.\n");
+      return;
+    }
+    std::string text = std::string("CREATE ") + (unique ? "UNIQUE " : "") + (clustered ? "CLUSTERED" : "NONCLUSTERED") +
+                       " INDEX " + Bracketed(name) + " ON " + QuotedTableName(table) + " " + ColumnList(keys);
+    if (!included.empty()) text += " INCLUDE " + ColumnList(included);
+    out.push_back(text + ";\n");
+  };
   for (const IndexRow& x : catalog.indexes) {
     if (x.objectId != tableId || x.indexId < 1 || x.name.empty()) continue;
     if (x.indexType != kClusteredIndex && x.indexType != kNonclusteredIndex) continue;  // heap, statistics, xml, spatial
     if ((x.status & (kIndexOfPrimaryKey | kIndexOfUniqueConstraint)) != 0) continue;     // declared with the table
     // sysiscols: key columns carry their key ordinal (1, 2, ...), included
     // columns 0.
-    std::vector<const IndexColumnRow*> keys, included;
+    std::vector<const IndexColumnRow*> keyRows, includedRows;
     for (const IndexColumnRow& ic : catalog.indexColumns)
-      if (ic.objectId == tableId && ic.indexId == x.indexId) (ic.firstTiny > 0 ? keys : included).push_back(&ic);
-    std::stable_sort(keys.begin(), keys.end(), [](auto* a, auto* b) { return a->firstTiny < b->firstTiny; });
-    std::stable_sort(included.begin(), included.end(), [](auto* a, auto* b) { return a->columnOrdinal < b->columnOrdinal; });
-    std::vector<std::string> keyNames, includedNames;
-    for (const IndexColumnRow* ic : keys) keyNames.push_back(columnName(ic->property));
-    for (const IndexColumnRow* ic : included) includedNames.push_back(columnName(ic->property));
-    const bool named = std::none_of(keyNames.begin(), keyNames.end(), [](const std::string& n) { return n.empty(); }) &&
-                       std::none_of(includedNames.begin(), includedNames.end(), [](const std::string& n) { return n.empty(); });
-    if (keyNames.empty() || !named) {
-      out.push_back("-- " + Bracketed(x.name) + " left out: its columns are not all known.\n");
-      continue;
-    }
-    std::string text = std::string("CREATE ") + ((x.status & kIndexIsUnique) ? "UNIQUE " : "") +
-                       (x.indexType == kClusteredIndex ? "CLUSTERED" : "NONCLUSTERED") + " INDEX " + Bracketed(x.name) +
-                       " ON " + QuotedTableName(table) + " " + ColumnList(keyNames);
-    if (!includedNames.empty()) text += " INCLUDE " + ColumnList(includedNames);
-    out.push_back(text + ";\n");
+      if (ic.objectId == tableId && ic.indexId == x.indexId) (ic.firstTiny > 0 ? keyRows : includedRows).push_back(&ic);
+    std::stable_sort(keyRows.begin(), keyRows.end(), [](auto* a, auto* b) { return a->firstTiny < b->firstTiny; });
+    std::stable_sort(includedRows.begin(), includedRows.end(), [](auto* a, auto* b) { return a->columnOrdinal < b->columnOrdinal; });
+    std::vector<int32_t> keys, included;
+    for (const IndexColumnRow* ic : keyRows) keys.push_back(ic->property);
+    for (const IndexColumnRow* ic : includedRows) included.push_back(ic->property);
+    add(x.name, (x.status & kIndexIsUnique) != 0, x.indexType == kClusteredIndex, keys, included);
   }
   // SQL Server 2000: sysindexes rows; index id 1 is the clustered index.
   for (const LegacyIndexKeys& x : catalog.legacyIndexKeys) {
     if (x.objectId != tableId || x.indexId < 1 || x.indexId > kLastLegacyIndexId || x.name.empty()) continue;
     if ((x.status & (kLegacyIndexStatistics | kLegacyIndexOfConstraint)) != 0) continue;
-    std::vector<std::string> keyNames;
-    for (int16_t id : DeclaredLegacyKeyColumns(catalog, x)) keyNames.push_back(columnName(id));
-    if (keyNames.empty() || std::any_of(keyNames.begin(), keyNames.end(), [](const std::string& n) { return n.empty(); })) {
-      out.push_back("-- " + Bracketed(x.name) + " left out: its columns are not all known.\n");
-      continue;
-    }
-    out.push_back(std::string("CREATE ") + ((x.status & kLegacyIndexIsUnique) ? "UNIQUE " : "") +
-                  (x.indexId == 1 ? "CLUSTERED" : "NONCLUSTERED") + " INDEX " + Bracketed(x.name) + " ON " +
-                  QuotedTableName(table) + " " + ColumnList(keyNames) + ";\n");
+    const std::vector<int16_t> ids = DeclaredLegacyKeyColumns(catalog, x);
+    add(x.name, (x.status & kLegacyIndexIsUnique) != 0, x.indexId == 1, std::vector<int32_t>(ids.begin(), ids.end()), {});
   }
   return out;
 }

@@ -1,6 +1,7 @@
 #include "export/table_stream.h"
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -12,12 +13,12 @@
 
 namespace pagewright {
 
-namespace {
-
-std::string Lower(std::string s) {
+std::string AsciiLower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
 }
+
+namespace {
 
 // "[dbo].[Order Details]", "dbo.Order Details", "Orders": the parts between
 // the dots outside brackets, brackets taken off ("]]" inside is one "]").
@@ -82,12 +83,12 @@ const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::st
   for (const auto& t : tables)
     if (t.name == wanted) return &t;
   const std::vector<std::string> parts = NameParts(wanted);
-  std::string schema = parts.size() >= 2 ? Lower(parts[parts.size() - 2]) : std::string();
-  const std::string bare = Lower(parts.back());
+  std::string schema = parts.size() >= 2 ? AsciiLower(parts[parts.size() - 2]) : std::string();
+  const std::string bare = AsciiLower(parts.back());
   std::vector<const TableEntry*> matches;
   for (const auto& t : tables) {
-    if (Lower(t.bareName) != bare) continue;
-    if (parts.size() >= 2 && Lower(t.schema) != schema) continue;
+    if (AsciiLower(t.bareName) != bare) continue;
+    if (parts.size() >= 2 && AsciiLower(t.schema) != schema) continue;
     matches.push_back(&t);
   }
   if (matches.size() == 1) return matches[0];
@@ -95,7 +96,7 @@ const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::st
     // Several case variants or schemas: the exact spelling, then the
     // default schema dbo, decide; otherwise the name is ambiguous.
     for (auto pick : {std::function<bool(const TableEntry*)>([&](const TableEntry* t) { return t->bareName == parts.back(); }),
-                      std::function<bool(const TableEntry*)>([&](const TableEntry* t) { return Lower(t->schema) == "dbo"; })}) {
+                      std::function<bool(const TableEntry*)>([&](const TableEntry* t) { return AsciiLower(t->schema) == "dbo"; })}) {
       std::vector<const TableEntry*> kept;
       for (const TableEntry* t : matches)
         if (pick(t)) kept.push_back(t);
@@ -106,10 +107,10 @@ const TableEntry* FindTable(const std::vector<TableEntry>& tables, const std::st
     return nullptr;
   }
   if (suggestion) {
-    const std::string whole = Lower(parts.size() >= 2 ? schema + "." + bare : bare);
+    const std::string whole = AsciiLower(parts.size() >= 2 ? schema + "." + bare : bare);
     size_t best = std::string::npos;
     for (const auto& t : tables) {
-      size_t d = std::min(EditDistance(whole, Lower(t.name)), EditDistance(bare, Lower(t.bareName)));
+      size_t d = std::min(EditDistance(whole, AsciiLower(t.name)), EditDistance(bare, AsciiLower(t.bareName)));
       if (d < best) {
         best = d;
         *suggestion = t.name;

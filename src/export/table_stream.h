@@ -28,6 +28,10 @@ struct TableEntry {
   std::string bareName;
 };
 
+// `text` with A-Z made a-z (names compare so: SQL Server's and SQLite's
+// default rules, and file systems that ignore case).
+std::string AsciiLower(std::string text);
+
 // Every user table ("U ") with a name, in catalog order.
 std::vector<TableEntry> UserTables(const DatabaseCatalog& catalog);
 
